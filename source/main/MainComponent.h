@@ -1,0 +1,85 @@
+// The component that fills the installer's window and holds its whole state.
+#pragma once
+
+#include "Catalogue.h"
+#include "InstallRun.h"
+#include "../style/CustomLookAndFeel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
+extern const juce::StringArray tabNames;
+
+/** The status of one format, worked out from the file system each time it is shown. */
+struct FormatStatus
+{
+    InstallState state = InstallState::NotInstalled;
+    juce::String installedVersion;
+    juce::String statusText;
+};
+
+/**
+    Fills the main window: header, format rows, tabs and the INSTALL button.
+
+    Its nine buttons are transparent click targets named after their command; paint() draws what
+    the user sees of them. The state is kept in plain members that the component's operations
+    read and write directly.
+*/
+class MainComponent final : public juce::Component,
+                            public juce::Button::Listener
+{
+public:
+    /** Uses the real system folders. */
+    MainComponent();
+
+    /** Uses the given folders in place of the system's (for tests). */
+    explicit MainComponent (const SystemLocations& locations);
+
+    ~MainComponent() override;
+
+    //==============================================================================
+    void paint (juce::Graphics&) override;
+    void modifierKeysChanged (const juce::ModifierKeys& modifiers) override;
+    void resized() override;
+
+    void buttonClicked (juce::Button*) override;
+    void buttonStateChanged (juce::Button*) override;
+
+    //==============================================================================
+    /** The installed state of format 0..2, read from disk now. */
+    FormatStatus detectInstallState (int formatIndex) const;
+
+    /** Installs (or, in uninstall mode, removes) every selected format, then shows the result. */
+    void installSelectedFormats();
+
+    //==============================================================================
+    int lastModifierFlags = 0;
+    CustomLookAndFeel customLookAndFeel;
+    float unit = 9.0f;
+    juce::String productName;
+    juce::String productVersion;
+    juce::String platformSuffix;
+    std::array<std::unique_ptr<juce::TextButton>, 4> tabButtons;
+    std::array<std::unique_ptr<juce::TextButton>, numFormats> formatButtons;
+    std::unique_ptr<juce::TextButton> installButton;
+    std::unique_ptr<juce::TextButton> selectAllButton;
+    std::unique_ptr<juce::Label> hintLabel;
+    std::array<std::unique_ptr<juce::Drawable>, numFormats> formatIcons;
+    std::array<std::unique_ptr<juce::Drawable>, 5> buttonIcons;
+    std::unique_ptr<juce::Drawable> logo;
+    juce::URL websiteURL;
+    juce::URL manualURL;
+    juce::File settingsFolder;
+    bool uninstallMode = false;
+    bool runFinished = false;
+    std::array<bool, numFormats> selected {};
+    std::array<juce::File, numFormats> installFolders;
+
+    juce::File temporaryFolder; // where a leftover "script.sh" is removed at exit
+    RunReport runReport;        // the outcome of the finished run
+
+private:
+    std::unique_ptr<juce::TextButton> createButton (const juce::String& name);
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
+};

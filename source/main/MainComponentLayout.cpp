@@ -1,0 +1,62 @@
+// Places the main component's children on a grid 100 layout units wide.
+#include "MainComponent.h"
+
+namespace
+{
+    struct UnitRect
+    {
+        float x, y, width, height;
+    };
+
+    // In layout units (one hundredth of the component's width).
+    constexpr float firstTabX = 4.0f;
+    constexpr float tabStep = 11.5f;
+    constexpr float tabRowY = 73.5f;
+    constexpr float tabSize = 10.0f;
+    constexpr UnitRect installBounds { 86.0f, 73.5f, 10.0f, 10.0f };
+    constexpr UnitRect selectAllBounds { 77.0f, 22.0f, 19.0f, 5.0f };
+    constexpr std::array<UnitRect, numFormats> formatRowBounds { { { 4.0f, 30.0f, 45.0f, 10.0f },
+                                                                   { 51.0f, 30.0f, 45.0f, 10.0f },
+                                                                   { 4.0f, 42.0f, 45.0f, 10.0f } } };
+    constexpr UnitRect hintBounds { 4.0f, 90.0f, 92.0f, 3.0f };
+    constexpr float hintFontHeight = 3.0f;
+
+    // Each coordinate is rounded on its own, halves to even.
+    void place (juce::Component& child, float x, float y, float width, float height)
+    {
+        child.setBounds (juce::roundToInt (x), juce::roundToInt (y), juce::roundToInt (width), juce::roundToInt (height));
+    }
+
+    void place (juce::Component& child, UnitRect r, float u)
+    {
+        place (child, r.x * u, r.y * u, r.width * u, r.height * u);
+    }
+} // namespace
+
+void MainComponent::resized()
+{
+    const auto u = (float) getWidth() * 0.01f;
+    unit = u;
+
+    auto tabX = firstTabX * u;
+
+    for (auto& tab : tabButtons)
+    {
+        place (*tab, tabX, tabRowY * u, tabSize * u, tabSize * u);
+        tabX += tabStep * u;
+    }
+
+    place (*installButton, installBounds, u);
+    place (*selectAllButton, selectAllBounds, u);
+
+    for (size_t i = 0; i < formatButtons.size(); ++i)
+        place (*formatButtons[i], formatRowBounds[i], u);
+
+    juce::Font hintFont (customLookAndFeel.regularTypeface);
+    hintFont.setHeight (hintFontHeight * u);
+
+    if (hintLabel->getFont() != hintFont)
+        hintLabel->setFont (hintFont);
+
+    place (*hintLabel, hintBounds, u);
+}

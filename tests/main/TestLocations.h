@@ -1,0 +1,16 @@
+// System locations that point into a test's temporary folder.
+#pragma once
+
+#include "TestFolder.h"
+#include "main/Catalogue.h"
+
+inline SystemLocations makeTestLocations (const TestFolder& folder)
+{
+    SystemLocations locations;
+    locations.defaultInstallFolders = { folder / "Common Files/VST3",
+                                        folder / "Common Files/CLAP",
+                                        folder / "Common Files/Avid/Audio/Plug-Ins" };
+    locations.commonApplicationData = folder / "ProgramData";
+    locations.temporaryFolder = folder / "Temp";
+    return locations;
+}
