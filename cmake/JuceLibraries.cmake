@@ -38,10 +38,13 @@ tw_add_juce_library (tw_juce_gui
     juce::juce_gui_basics
     juce::juce_gui_extra)
 
-# Debian's JUCE uses the system zlib (it cannot switch its bundled copy back on).
+# Debian's JUCE uses the system zlib, libpng and libjpeg (its bundled copies cannot be switched
+# back on), so we link them ourselves.
 find_package (ZLIB REQUIRED)
+find_package (PNG REQUIRED)
+find_package (JPEG REQUIRED)
 target_link_libraries (tw_juce_core PUBLIC ZLIB::ZLIB)
-target_link_libraries (tw_juce_gui PUBLIC ZLIB::ZLIB)
+target_link_libraries (tw_juce_gui PUBLIC PNG::PNG JPEG::JPEG ZLIB::ZLIB)
 
 # Our own code: JUCE's headers and definitions, without pulling the module sources in again.
 add_library (tw_juce_headers INTERFACE)

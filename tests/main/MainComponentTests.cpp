@@ -107,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P (Widths, MainComponentGridTest,
                                            GridCase { 300, { 12, 46, 81, 116 }, 220, 30 },
                                            GridCase { 650, { 26, 101, 176, 250 }, 478, 65 },
                                            GridCase { 1000, { 40, 155, 270, 385 }, 735, 100 },
-                                           GridCase { 128, { 5, 20, 35, 49 }, 94, 13 }));
+                                           GridCase { 128, { 5, 20, 35, 49 }, 94, 13 }),
+                          [] (const testing::TestParamInfo<GridCase>& info) { return "width" + std::to_string (info.param.width); });
 
 TEST_F (MainComponentTest, placesTheOtherChildrenAtTheDefaultAndSmallestSizes)
 {
