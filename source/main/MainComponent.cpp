@@ -48,6 +48,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     buttonIcons[3] = createIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize);
     buttonIcons[4] = createIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
     logo = createDrawable (BinaryData::logo_tarnwick_svg, BinaryData::logo_tarnwick_svgSize);
+    warningIcon = createDrawable (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
 
     platformSuffix = Product::platformSuffix;
     installFolders = locations.defaultInstallFolders;

@@ -67,6 +67,7 @@ public:
     std::array<std::unique_ptr<juce::Drawable>, numFormats> formatIcons;
     std::array<std::unique_ptr<juce::Drawable>, 5> buttonIcons;
     std::unique_ptr<juce::Drawable> logo;
+    std::unique_ptr<juce::Drawable> warningIcon; // the failure view's mark, in its own colours
     juce::URL websiteURL;
     juce::URL manualURL;
     juce::File settingsFolder;

@@ -1,9 +1,273 @@
-// Draws the main view.
+// Draws the main view: header, sections, the faces of the transparent buttons, the format rows and
+// the view shown after a run.
 #include "MainComponent.h"
 
 #include "../style/Palette.h"
 
+namespace
+{
+    struct UnitRect
+    {
+        float x, y, width, height;
+    };
+
+    struct UnitPoint
+    {
+        float x, baseline;
+    };
+
+    // Geometry and font heights, in layout units (one hundredth of the component's width).
+    constexpr float topBarHeight = 1.0f;
+    constexpr float dotDiameter = 1.0f;
+    constexpr UnitRect headerBox { 4.0f, 8.0f, 0.0f, 12.0f }; // its width is the component's width
+    constexpr float titleHeight = 9.0f;
+    constexpr float versionLineHeight = 4.0f;
+    constexpr UnitRect logoBox { 4.0f, 2.5f, 26.7f, 3.7f };
+    constexpr UnitPoint productLine { 75.0f, 4.0f };
+    constexpr float productLineHeight = 3.0f;
+    constexpr UnitPoint applicationVersionLine { 75.0f, 6.0f };
+    constexpr float applicationVersionHeight = 2.0f;
+    constexpr float sectionTitleHeight = 4.0f;
+    constexpr UnitPoint formatsTitle { 4.0f, 26.0f };
+    constexpr UnitRect formatsRule { 4.0f, 27.5f, 92.0f, 0.25f };
+    constexpr UnitPoint extrasTitle { 4.0f, 70.0f };
+    constexpr UnitRect extrasRule { 4.0f, 71.5f, 92.0f, 0.25f };
+    constexpr float cornerSize = 1.0f;
+    constexpr float captionHeight = 2.5f;
+    constexpr float captionDrop = 3.5f;
+    constexpr float tabIconInset = 2.0f;
+    constexpr float installIconInset = 1.5f;
+    constexpr UnitRect resultBox { 4.0f, 28.0f, 92.0f, 38.0f };
+    constexpr float resultIconInset = 12.0f;
+    constexpr float resultTextHeight = 8.0f;
+    constexpr float selectAllTextHeight = 3.0f;
+    constexpr float selectionThickness = 0.5f;
+    constexpr float rowTextInset = 1.5f;
+    constexpr float rowIconWidth = 10.0f;
+    constexpr float rowIconInset = 1.0f;
+    constexpr float formatNameHeight = 3.5f;
+    constexpr float statusHeight = 3.0f;
+
+    // The failure lines stand above the warning picture, in the result box's free band between the
+    // section rule and the picture's box: at most one line per format.
+    constexpr UnitRect failureLinesBox { 4.0f, 29.0f, 92.0f, 10.0f };
+    constexpr float failureLineStep = 10.0f / 3.0f;
+    constexpr float failureLineHeight = 2.5f;
+
+    // Alphas of the palette colours.
+    constexpr juce::uint8 alphaHovered = 191;
+    constexpr juce::uint8 alphaHalf = 128;
+    constexpr juce::uint8 alphaIdleRow = 89;
+    constexpr juce::uint8 alphaFaint = 26;
+    constexpr juce::uint8 alphaStateRow = 230;
+
+    juce::Rectangle<float> scaled (UnitRect r, float u)
+    {
+        return { r.x * u, r.y * u, r.width * u, r.height * u };
+    }
+
+    void drawSingleLine (juce::Graphics& g, const juce::String& text, UnitPoint p, float u)
+    {
+        // Single-line texts sit on whole pixels, truncated toward zero.
+        g.drawSingleLineText (text, (int) (p.x * u), (int) (p.baseline * u), juce::Justification::left);
+    }
+
+    juce::Colour getFaceColour (const juce::Button& button)
+    {
+        if (button.isMouseButtonDown())
+            return Palette::green;
+
+        return Palette::grey.withAlpha (button.isMouseOver() ? alphaHovered : alphaHalf);
+    }
+
+    juce::Colour getRowColour (InstallState state, bool hovered)
+    {
+        switch (state)
+        {
+            case InstallState::Installed:
+                return hovered ? Palette::blue : Palette::blue.withAlpha (alphaStateRow);
+            case InstallState::NeedsUpdate:
+                return hovered ? Palette::yellow : Palette::yellow.withAlpha (alphaStateRow);
+            case InstallState::NotInstalled:
+                break;
+        }
+
+        return Palette::grey.withAlpha (hovered ? alphaHalf : alphaIdleRow);
+    }
+
+    void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> area)
+    {
+        if (icon != nullptr)
+            icon->drawWithin (g, area, juce::RectanglePlacement::centred, 1.0f);
+    }
+} // namespace
+
 void MainComponent::paint (juce::Graphics& g)
 {
+    const auto u = unit;
+    const auto width = (float) getWidth();
+    const auto height = (float) getHeight();
+
+    // Background, top bar and the three corner dots.
     g.fillAll (Palette::black);
+
+    g.setColour (Palette::blue);
+    g.fillRect (juce::Rectangle<float> (0.0f, 0.0f, 100.0f * u, topBarHeight * u));
+
+    g.setColour (Palette::grey.withAlpha (alphaHalf));
+    const auto dot = dotDiameter * u;
+
+    for (const auto corner : { juce::Point<float> (width - 2.0f * u, height - 2.0f * u),
+                               juce::Point<float> (width - 2.0f * u, height - 4.0f * u),
+                               juce::Point<float> (width - 4.0f * u, height - 2.0f * u) })
+        g.fillEllipse (juce::Rectangle<float> (corner.x, corner.y, dot, dot));
+
+    // Header: title, version line, logo, product line and the application's version.
+    g.setFont (juce::Font (customLookAndFeel.regularTypeface));
+
+    auto header = scaled (headerBox, u);
+    header.setWidth (width);
+
+    g.setColour (Palette::grey);
+    g.setFont (titleHeight * u);
+    g.drawText (productName.toUpperCase(), header, juce::Justification::topLeft, true);
+
+    g.setColour (Palette::grey.withAlpha (alphaHalf));
+    g.setFont (versionLineHeight * u);
+    g.drawText ("Version " + productVersion + platformSuffix, header, juce::Justification::bottomLeft, true);
+
+    if (logo != nullptr)
+    {
+        // The logo is drawn white on the dark header and keeps its black between paints.
+        logo->replaceColour (juce::Colours::black, Palette::white);
+        logo->drawWithin (g, scaled (logoBox, u), juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid, 1.0f);
+        logo->replaceColour (Palette::white, juce::Colours::black);
+    }
+
+    g.setColour (Palette::grey.withAlpha (alphaHalf));
+    g.setFont (productLineHeight * u);
+    drawSingleLine (g, "PLUGIN MANAGER", productLine, u);
+
+    g.setFont (applicationVersionHeight * u);
+    drawSingleLine (g, juce::String ("v") + applicationVersion, applicationVersionLine, u);
+
+    // The two sections with their rules.
+    g.setColour (Palette::grey);
+    g.setFont (sectionTitleHeight * u);
+    drawSingleLine (g, "FORMATS", formatsTitle, u);
+    g.fillRect (scaled (formatsRule, u));
+
+    drawSingleLine (g, "EXTRAS", extrasTitle, u);
+    g.fillRect (scaled (extrasRule, u));
+
+    // Tabs and INSTALL: face, icon and a caption under the button.
+    g.setFont (captionHeight * u);
+
+    const auto drawCaption = [&g, u] (const juce::String& caption, juce::Rectangle<float> bounds)
+    {
+        g.setColour (Palette::grey);
+        g.drawText (caption, bounds.translated (0.0f, captionDrop * u), juce::Justification::centredBottom, true);
+    };
+
+    for (size_t k = 0; k < tabButtons.size(); ++k)
+    {
+        const auto bounds = tabButtons[k]->getBounds().toFloat();
+
+        g.setColour (getFaceColour (*tabButtons[k]));
+        g.fillRoundedRectangle (bounds, cornerSize * u);
+        drawIcon (g, buttonIcons[k].get(), bounds.reduced (tabIconInset * u));
+        drawCaption (tabNames[(int) k], bounds);
+    }
+
+    const auto installBounds = installButton->getBounds().toFloat();
+
+    g.setColour (getFaceColour (*installButton));
+    g.fillRoundedRectangle (installBounds, cornerSize * u);
+    drawIcon (g, buttonIcons[4].get(), installBounds.reduced (installIconInset * u));
+    drawCaption (uninstallMode ? "UNINSTALL" : "INSTALL", installBounds);
+
+    // After a run: the result in place of the format rows, and nothing more.
+    if (runFinished)
+    {
+        const auto box = scaled (resultBox, u);
+        const auto iconBox = box.reduced (resultIconInset * u);
+        const auto succeeded = runReport.allSucceeded();
+
+        if (succeeded)
+        {
+            if (auto* mark = buttonIcons[4].get())
+            {
+                mark->replaceColour (Palette::panel, Palette::green);
+                mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
+                mark->replaceColour (Palette::green, Palette::panel);
+            }
+        }
+        else
+        {
+            drawIcon (g, warningIcon.get(), iconBox);
+
+            g.setColour (Palette::grey);
+            g.setFont (failureLineHeight * u);
+
+            const auto lines = runReport.getFailureLines();
+            const auto linesBox = scaled (failureLinesBox, u);
+            const auto step = failureLineStep * u;
+            const auto maxLines = juce::jmin (lines.size(), numFormats);
+            // The lines stand at the bottom of their band, next to the picture.
+            auto lineTop = linesBox.getBottom() - step * (float) maxLines;
+
+            for (int i = 0; i < maxLines; ++i)
+            {
+                g.drawFittedText (lines[i],
+                                  juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
+                                  juce::Justification::centred, 1, 0.8f);
+                lineTop += step;
+            }
+        }
+
+        g.setFont (juce::Font (customLookAndFeel.regularTypeface));
+        g.setFont (resultTextHeight * u);
+        g.setColour (Palette::white);
+        g.drawText (succeeded ? "SUCCESS!" : "FAILED!", box, juce::Justification::centredBottom, true);
+        return;
+    }
+
+    // SELECT ALL.
+    const auto selectAllBounds = selectAllButton->getBounds().toFloat();
+    const auto selectAllPressed = selectAllButton->isMouseButtonDown();
+
+    g.setColour (selectAllPressed ? Palette::green : Palette::grey.withAlpha (alphaFaint));
+    g.fillRoundedRectangle (selectAllBounds, cornerSize * u);
+    g.setColour (selectAllPressed ? Palette::panel : Palette::grey);
+    g.setFont (selectAllTextHeight * u);
+    g.drawText ("SELECT ALL", selectAllBounds, juce::Justification::centred, true);
+
+    // The format rows, each with its state read from disk now.
+    for (int i = 0; i < numFormats; ++i)
+    {
+        const auto index = (size_t) i;
+        const auto& button = *formatButtons[index];
+        const auto bounds = button.getBounds().toFloat();
+        const auto status = detectInstallState (i);
+
+        g.setColour (getRowColour (status.state, button.isMouseOver()));
+        g.fillRoundedRectangle (bounds, cornerSize * u);
+
+        if (selected[index])
+        {
+            g.setColour (Palette::yellow);
+            g.drawRoundedRectangle (bounds, cornerSize * u, selectionThickness * u);
+        }
+
+        const auto textBox = bounds.reduced (rowTextInset * u).translated (rowIconWidth * u, 0.0f);
+
+        g.setColour (Palette::black);
+        g.setFont (formatNameHeight * u);
+        g.drawText (formatNames[i], textBox, juce::Justification::topLeft, true);
+
+        g.setFont (statusHeight * u);
+        g.drawText (status.statusText, textBox, juce::Justification::bottomLeft, true);
+
+        drawIcon (g, formatIcons[index].get(), bounds.withWidth (rowIconWidth * u).reduced (rowIconInset * u));
+    }
 }

@@ -11,6 +11,10 @@ CustomLookAndFeel::CustomLookAndFeel()
     semiboldTypeface = juce::Typeface::createSystemTypefaceFor (BinaryData::SFProRoundedSemibold_otf,
                                                                 (size_t) BinaryData::SFProRoundedSemibold_otfSize);
 
+    // The framework keeps the typeface it once found for a font name and style, whichever
+    // look-and-feel answered then: forget those, so every font is answered by this one.
+    juce::Typeface::clearTypefaceCache();
+
     const auto halfGreen = Palette::green.withAlpha ((juce::uint8) 0x80);
 
     setColour (juce::PopupMenu::backgroundColourId, Palette::black);

@@ -1,0 +1,129 @@
+// Renders the main view in each of its states to PNG files, for looking at them.
+//
+//     tw_render_states OUT_FOLDER [OUTDATED_MODULE] [SIZE]
+//
+// OUTDATED_MODULE is a plug-in module with an older file version (for the "one outdated" picture);
+// without it that picture is skipped. SIZE is the view's width and height (600 when left out). The
+// installer's folders point into a temporary folder that is removed at the end.
+#include "main/MainComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <iostream>
+
+namespace
+{
+    SystemLocations makeLocations (const juce::File& root)
+    {
+        SystemLocations locations;
+        locations.defaultInstallFolders = { root.getChildFile ("Common Files/VST3"),
+                                            root.getChildFile ("Common Files/CLAP"),
+                                            root.getChildFile ("Common Files/Avid/Audio/Plug-Ins") };
+        locations.commonApplicationData = root.getChildFile ("ProgramData");
+        locations.temporaryFolder = root.getChildFile ("Temp");
+        return locations;
+    }
+
+    bool writePng (MainComponent& component, const juce::File& file)
+    {
+        const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 1.0f);
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        juce::PNGImageFormat png;
+
+        if (! out.openedOk() || ! png.writeImageToStream (image, out))
+        {
+            std::cerr << "cannot write " << file.getFullPathName() << std::endl;
+            return false;
+        }
+
+        std::cout << file.getFullPathName() << std::endl;
+        return true;
+    }
+
+    void finishRun (MainComponent& component, const RunReport& report)
+    {
+        component.runReport = report;
+        component.runFinished = true;
+
+        for (auto& button : component.formatButtons)
+            button->setVisible (false);
+
+        component.selectAllButton->setVisible (false);
+        component.installButton->setVisible (false);
+    }
+
+    int renderStates (const juce::File& outFolder, const juce::File& outdatedModule, int size)
+    {
+        if (! outFolder.createDirectory())
+        {
+            std::cerr << "cannot create " << outFolder.getFullPathName() << std::endl;
+            return 1;
+        }
+
+        const auto root = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                              .getNonexistentChildFile ("tw_render_states", "");
+        const auto locations = makeLocations (root);
+        auto ok = true;
+
+        const auto render = [&] (const juce::String& name, const std::function<void (MainComponent&)>& prepare)
+        {
+            MainComponent component (locations);
+            component.setSize (size, size);
+            prepare (component);
+            ok = writePng (component, outFolder.getChildFile (name + ".png")) && ok;
+        };
+
+        root.createDirectory();
+
+        render ("fresh", [] (MainComponent&) {});
+        render ("all_selected", [] (MainComponent& c) { c.selected = { true, true, true }; });
+        render ("shift_held", [] (MainComponent& c) { c.uninstallMode = true; });
+        render ("success", [] (MainComponent& c) { finishRun (c, {}); });
+
+        RunReport failed;
+        failed.outcomes.add ({ 0, false, "disk full" });
+        failed.outcomes.add ({ 1, true, {} });
+        failed.outcomes.add ({ 2, false, "access denied" });
+        render ("failure", [&failed] (MainComponent& c) { finishRun (c, failed); });
+
+        RunReport failedThree;
+        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created" });
+        failedThree.outcomes.add ({ 1, false, "disk full" });
+        failedThree.outcomes.add ({ 2, false, "access denied" });
+        render ("failure_three", [&failedThree] (MainComponent& c) { finishRun (c, failedThree); });
+
+        // A CLAP file without a version: installed.
+        root.getChildFile ("Common Files/CLAP/Morvane4.clap").create();
+        render ("one_installed", [] (MainComponent&) {});
+        root.getChildFile ("Common Files/CLAP/Morvane4.clap").deleteFile();
+
+        if (outdatedModule.existsAsFile())
+        {
+            const auto module = root.getChildFile ("Common Files/VST3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3");
+            module.getParentDirectory().createDirectory();
+            outdatedModule.copyFileTo (module);
+            render ("one_outdated", [] (MainComponent&) {});
+        }
+
+        root.deleteRecursively();
+        return ok ? 0 : 1;
+    }
+} // namespace
+
+int main (int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::cerr << "usage: tw_render_states OUT_FOLDER [OUTDATED_MODULE] [SIZE]" << std::endl;
+        return 2;
+    }
+
+    const juce::ScopedJuceInitialiser_GUI juceGui;
+    const auto cwd = juce::File::getCurrentWorkingDirectory();
+    const auto outFolder = cwd.getChildFile (argv[1]);
+    const auto outdatedModule = argc > 2 ? cwd.getChildFile (argv[2]) : juce::File();
+    const auto size = argc > 3 ? juce::jlimit (128, 4000, juce::String (argv[3]).getIntValue()) : 600;
+
+    return renderStates (outFolder, outdatedModule, size);
+}
