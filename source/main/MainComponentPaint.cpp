@@ -35,6 +35,9 @@ namespace
     constexpr float cornerSize = 1.0f;
     constexpr float captionHeight = 2.5f;
     constexpr float captionDrop = 3.5f;
+    // A caption is centred under its button in a box wider than the button, so that "UNINSTALL"
+    // is not cut short; the captions of neighbouring tabs are far narrower than the tab step.
+    constexpr float captionWidth = 14.0f;
     constexpr float tabIconInset = 2.0f;
     constexpr float installIconInset = 1.5f;
     constexpr UnitRect resultBox { 4.0f, 28.0f, 92.0f, 38.0f };
@@ -165,8 +168,10 @@ void MainComponent::paint (juce::Graphics& g)
 
     const auto drawCaption = [&g, u] (const juce::String& caption, juce::Rectangle<float> bounds)
     {
+        const auto box = bounds.translated (0.0f, captionDrop * u)
+                             .withSizeKeepingCentre (captionWidth * u, bounds.getHeight());
         g.setColour (Palette::grey);
-        g.drawText (caption, bounds.translated (0.0f, captionDrop * u), juce::Justification::centredBottom, true);
+        g.drawText (caption, box, juce::Justification::centredBottom, true);
     };
 
     for (size_t k = 0; k < tabButtons.size(); ++k)
@@ -259,7 +264,9 @@ void MainComponent::paint (juce::Graphics& g)
             g.drawRoundedRectangle (bounds, cornerSize * u, selectionThickness * u);
         }
 
-        const auto textBox = bounds.reduced (rowTextInset * u).translated (rowIconWidth * u, 0.0f);
+        // Right of the icon and inside the face, so that a long status is shortened rather than
+        // running over the next row.
+        const auto textBox = bounds.reduced (rowTextInset * u).withTrimmedLeft (rowIconWidth * u);
 
         g.setColour (Palette::black);
         g.setFont (formatNameHeight * u);

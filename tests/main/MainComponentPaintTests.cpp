@@ -17,10 +17,11 @@ namespace
     const auto outdatedRow = over (Palette::black, Palette::yellow.withAlpha ((juce::uint8) 230));
     const auto orange = juce::Colour (255, 170, 0);
 
-    // At the default size (u = 6): points inside each row's face, clear of its text and icon.
+    // At the default size (u = 6): points inside each row's face, clear of its text and icon, and
+    // outside the box of the success mark.
     const juce::Point<int> vst3RowPoint { 285, 190 };
     const juce::Point<int> clapRowPoint { 567, 190 };
-    const juce::Point<int> aaxRowPoint { 285, 262 };
+    const juce::Point<int> aaxRowPoint { 86, 300 };
 
     // The box of the success mark and of the warning picture; the result box it lies in.
     const juce::Rectangle<int> resultIconBox { 96, 240, 408, 84 };
@@ -173,21 +174,6 @@ TEST_F (MainComponentPaintTest, drawsEachRowByItsInstalledStateAndSelection)
     EXPECT_TRUE (hasColourAt (image, 27, 282, notInstalledRow)) << "and 1.5 pixels in";
 }
 
-TEST_F (MainComponentPaintTest, drawsAnOutdatedRowYellow)
-{
-    installOutdatedVst3();
-    MainComponent component (locations);
-
-    const auto status = component.detectInstallState (0);
-    EXPECT_EQ (status.statusText, "v4.0.1.0 NEEDS UPDATE");
-
-    component.selected = { false, false, false };
-    const auto image = snapshotOf (component);
-
-    EXPECT_TRUE (hasColourAt (image, vst3RowPoint.x, vst3RowPoint.y, outdatedRow));
-    EXPECT_TRUE (hasColourAt (image, clapRowPoint.x, clapRowPoint.y, notInstalledRow));
-}
-
 TEST_F (MainComponentPaintTest, writesTheRowTextsInBlackInsideTheTextBox)
 {
     installClapFile();
@@ -201,7 +187,8 @@ TEST_F (MainComponentPaintTest, writesTheRowTextsInBlackInsideTheTextBox)
 
     EXPECT_GT (snapshot::countNear (image, nameBand, Palette::black, 40), 10);
     EXPECT_GT (snapshot::countNear (image, statusBand, Palette::black, 40), 10);
-    EXPECT_EQ (snapshot::countNear (image, { 306, 180, 69, 9 }, Palette::black, 40), 0) << "nothing left of the text box";
+    // Between the icon's box (312, 186, 48, 48) and the text box nothing is written.
+    EXPECT_EQ (snapshot::countNear (image, { 361, 180, 14, 60 }, Palette::black, 40), 0);
 }
 
 TEST_F (MainComponentPaintTest, holdingShiftChangesOnlyTheInstallCaption)
@@ -221,9 +208,11 @@ TEST_F (MainComponentPaintTest, holdingShiftChangesOnlyTheInstallCaption)
                                             : changed.getUnion ({ x, y, 1, 1 });
 
     ASSERT_FALSE (changed.isEmpty());
-    // The caption box: INSTALL's bounds (516, 441, 60, 60) moved down by 3.5u, text at its bottom.
-    EXPECT_TRUE (juce::Rectangle<int> (516, 462, 60, 60).contains (changed)) << changed.toString();
+    // The caption stands under INSTALL (516, 441, 60, 60), centred, in a box 14u wide.
+    EXPECT_TRUE (juce::Rectangle<int> (504, 462, 84, 60).contains (changed)) << changed.toString();
     EXPECT_GT (changed.getY(), 501) << "under the button";
+    EXPECT_NEAR (changed.getCentreX(), 546, 2);
+    EXPECT_GT (changed.getWidth(), 60) << "UNINSTALL, wider than the button, is not shortened";
 }
 
 TEST_F (MainComponentPaintTest, showsTheGreenMarkAndNoRowsAfterASuccessfulRun)
@@ -301,6 +290,12 @@ TEST_F (MainComponentPaintTest, scalesTheTopBarAndCornerDotsWithTheWidth)
         const auto u = component.unit;
 
         EXPECT_TRUE (hasColourAt (image, width / 2, 0, Palette::blue)) << width;
-        EXPECT_TRUE (hasColourAt (image, (int) (width - 1.5f * u), (int) (width - 1.5f * u), idleFace)) << width;
+        EXPECT_TRUE (hasColourAt (image, width / 2, (int) u + 1, Palette::black)) << width;
+
+        // At the smallest size a dot covers no whole pixel.
+        if (u >= 3.0f)
+        {
+            EXPECT_TRUE (hasColourAt (image, (int) (width - 1.5f * u), (int) (width - 1.5f * u), idleFace)) << width;
+        }
     }
 }
