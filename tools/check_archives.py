@@ -68,6 +68,11 @@ class Entry:
         return [p for p in re.split(r"[\\/]", self.name) if p != ""]
 
 
+def quoted(name):
+    """A name in double quotes, with unprintable characters escaped."""
+    return '"%s"' % "".join(c if c.isprintable() else "\\x%02x" % ord(c) for c in name)
+
+
 def extra_field_ids(extra):
     ids = []
     offset = 0
@@ -111,15 +116,15 @@ def read_central_directory(data):
         entry = Entry(name, flags, method, packed_size, size, extra, local_offset)
 
         if 0xFFFFFFFF in (packed_size, size, local_offset) or ZIP64_EXTRA_ID in extra_field_ids(extra):
-            raise ArchiveError("ZIP64 entry %r" % name)
+            raise ArchiveError("ZIP64 entry %s" % quoted(name))
         if local_offset + 30 > cd_offset or struct.unpack_from("<I", data, local_offset)[0] != LOCAL_HEADER:
-            raise ArchiveError("damaged archive (local header of %r missing)" % name)
+            raise ArchiveError("damaged archive (local header of %s missing)" % quoted(name))
         (_, _, _, _, _, _, _, local_packed, local_size, local_name_length,
          local_extra_length) = struct.unpack_from("<IHHHHHIIIHH", data, local_offset)
         local_extra_start = local_offset + 30 + local_name_length
         local_extra = data[local_extra_start:local_extra_start + local_extra_length]
         if 0xFFFFFFFF in (local_packed, local_size) or ZIP64_EXTRA_ID in extra_field_ids(local_extra):
-            raise ArchiveError("ZIP64 entry %r (in its local header)" % name)
+            raise ArchiveError("ZIP64 entry %s (in its local header)" % quoted(name))
         entries.append(entry)
     if offset > end:
         raise ArchiveError("damaged archive (central directory overruns its end record)")
@@ -129,13 +134,13 @@ def read_central_directory(data):
 def escapes_target(entry):
     name = entry.name
     if name.startswith(("\\", "/")):
-        return "absolute entry name %r" % name
+        return "absolute entry name %s" % quoted(name)
     if re.match(r"^[A-Za-z]:", name):
-        return "entry name with a drive letter %r" % name
+        return "entry name with a drive letter %s" % quoted(name)
     if ":" in name:
-        return "entry name with a colon %r" % name
+        return "entry name with a colon %s" % quoted(name)
     if ".." in re.split(r"[\\/]", name):
-        return "entry name with a '..' component %r" % name
+        return "entry name with a '..' component %s" % quoted(name)
     return None
 
 
@@ -147,18 +152,18 @@ def check_entries(entries, bundle, module_path):
 
     for entry in entries:
         if not entry.parts:
-            problems.append("entry with an empty name %r" % entry.name)
+            problems.append("entry with an empty name %s" % quoted(entry.name))
         problem = escapes_target(entry)
         if problem:
             problems.append("%s escapes the target folder" % problem)
         if entry.flags & 0x1:
-            problems.append("encrypted entry %r" % entry.name)
+            problems.append("encrypted entry %s" % quoted(entry.name))
         if entry.method not in (0, 8):
-            problems.append("entry %r uses compression method %d (only 0 stored and 8 deflate are allowed)"
-                            % (entry.name, entry.method))
+            problems.append("entry %s uses compression method %d (only 0 stored and 8 deflate are allowed)"
+                            % (quoted(entry.name), entry.method))
         if entry.is_folder and (entry.method != 0 or entry.size != 0 or entry.packed_size != 0):
-            problems.append("folder entry %r is not stored and empty (method %d, %d packed bytes, %d bytes)"
-                            % (entry.name, entry.method, entry.packed_size, entry.size))
+            problems.append("folder entry %s is not stored and empty (method %d, %d packed bytes, %d bytes)"
+                            % (quoted(entry.name), entry.method, entry.packed_size, entry.size))
     if problems:
         return problems
 
@@ -168,24 +173,24 @@ def check_entries(entries, bundle, module_path):
         if parts and parts[0] not in top_names:
             top_names.append(parts[0])
     if len(top_names) != 1:
-        return ["%d top-level names (%s); exactly one, %r, is required"
-                % (len(top_names), ", ".join(repr(n) for n in top_names), bundle)]
+        return ["%d top-level names (%s); exactly one, %s, is required"
+                % (len(top_names), ", ".join(quoted(n) for n in top_names), quoted(bundle))]
     if top_names[0] != bundle:
-        return ["top-level name %r is not the bundle name %r" % (top_names[0], bundle)]
+        return ["top-level name %s is not the bundle name %s" % (quoted(top_names[0]), quoted(bundle))]
 
     if module_path is None:
         # a single-file format: the bundle itself is the module
         if any(entry.is_folder or len(entry.parts) > 1 for entry in entries):
-            problems.append("%r must be a single file, but the archive makes it a folder" % bundle)
+            problems.append("%s must be a single file, but the archive makes it a folder" % quoted(bundle))
         elif not any(not entry.is_folder and entry.parts == [bundle] for entry in entries):
-            problems.append("module file %r missing" % bundle)
+            problems.append("module file %s missing" % quoted(bundle))
         return problems
 
     if not any(entry.is_folder or len(entry.parts) > 1 for entry in entries):
-        problems.append("bundle %r must be a folder, but the archive holds it as a file" % bundle)
+        problems.append("bundle %s must be a folder, but the archive holds it as a file" % quoted(bundle))
     expected = [bundle] + list(module_path)
     if not any(not entry.is_folder and entry.parts == expected for entry in entries):
-        problems.append("module file %r missing" % "\\".join(expected))
+        problems.append("module file %s missing" % quoted("\\".join(expected)))
     return problems
 
 
