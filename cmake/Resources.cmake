@@ -34,3 +34,7 @@ juce_add_binary_data (tw_binary_data
     HEADER_NAME BinaryData.h
     SOURCES ${TW_RESOURCE_FILES})
 set_target_properties (tw_binary_data PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+# JUCE regenerates the table only when the list of files changes; make a changed file count too.
+add_custom_command (OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_tw_binary_data/JuceLibraryCode/BinaryData1.cpp"
+    APPEND DEPENDS ${TW_RESOURCE_FILES})
