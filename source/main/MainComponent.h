@@ -3,6 +3,8 @@
 
 #include "Catalogue.h"
 #include "InstallRun.h"
+#include "../panels/panel_eula.h"
+#include "../panels/panel_support.h"
 #include "../style/CustomLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -63,6 +65,8 @@ public:
     std::array<std::unique_ptr<juce::TextButton>, numFormats> formatButtons;
     std::unique_ptr<juce::TextButton> installButton;
     std::unique_ptr<juce::TextButton> selectAllButton;
+    std::unique_ptr<panel_eula> eulaPanel;
+    std::unique_ptr<panel_support> supportPanel;
     std::unique_ptr<juce::Label> hintLabel;
     std::array<std::unique_ptr<juce::Drawable>, numFormats> formatIcons;
     std::array<std::unique_ptr<juce::Drawable>, 5> buttonIcons;
@@ -78,6 +82,10 @@ public:
 
     juce::File temporaryFolder; // where a leftover "script.sh" is removed at exit
     RunReport runReport;        // the outcome of the finished run
+
+    /** Opens the website, the manual and (through the support panel) the chat and mail links;
+        tests replace it to see what would be opened. */
+    PanelParts::URLLauncher launchURL = PanelParts::getDefaultLauncher();
 
 private:
     std::unique_ptr<juce::TextButton> createButton (const juce::String& name);

@@ -1,18 +1,141 @@
 // Clicks, hover hints and the modifier keys.
 #include "MainComponent.h"
 
+#include "LicenceText.h"
+
+namespace
+{
+    constexpr int lowModifierFlags = 0xF; // shift, control, alt and (where there is one) command
+    constexpr int commandFlag = 8;         // the command key's flag on the platforms that have one
+
+    /** Adds a freshly created panel over the whole owner and keeps it in front. */
+    template <typename Panel>
+    void showOver (MainComponent& owner, Panel& panel)
+    {
+        panel.setBounds (owner.getBounds());
+        panel.setAlwaysOnTop (true);
+    }
+
+    void openLicencePanel (MainComponent& owner)
+    {
+        // The new panel replaces (and so destroys) any earlier one.
+        owner.eulaPanel = std::make_unique<panel_eula> (licenceText);
+        owner.addAndMakeVisible (*owner.eulaPanel);
+        owner.eulaPanel->unit = owner.unit;
+        showOver (owner, *owner.eulaPanel);
+    }
+
+    void openSupportPanel (MainComponent& owner)
+    {
+        owner.supportPanel = std::make_unique<panel_support>();
+        owner.addAndMakeVisible (*owner.supportPanel);
+        owner.supportPanel->unit = owner.unit;
+        owner.supportPanel->settingsFolderPath = owner.settingsFolder.getFullPathName();
+        owner.supportPanel->productName = owner.productName;
+        owner.supportPanel->productVersion = owner.productVersion;
+        owner.supportPanel->launchURL = owner.launchURL;
+        showOver (owner, *owner.supportPanel);
+    }
+
+    /** The hint for a hovered button, or nothing for a button that leaves the hint line as it is. */
+    std::optional<juce::String> getHint (const MainComponent& owner, const juce::String& name)
+    {
+        if (name == "EULA")
+            return juce::String ("Click to read End-User License Agreement");
+
+        if (name == "MANUAL")
+            return juce::String ("Click to open product manual in your web browser");
+
+        if (name == "WEBSITE")
+            return juce::String ("Click to open product page on the Tarnwick website");
+
+        if (name == "SUPPORT")
+            return juce::String ("Email and Discord support");
+
+        if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
+        {
+            // Asked afresh each time: the bundle may have come or gone since the last hover.
+            const auto bundle = getBundlePath (owner.installFolders[(size_t) formatIndex], owner.productName, formatIndex);
+
+            if (bundle.exists())
+                return "Select to update " + name + " to " + owner.productVersion;
+
+            return "Select to install " + name;
+        }
+
+        if (name == "INSTALL")
+            return juce::String ("Click to install selected. ") + "Shift-click to uninstall selected";
+
+        return std::nullopt;
+    }
+} // namespace
+
 void MainComponent::buttonClicked (juce::Button* button)
 {
     const auto name = button->getName();
 
-    if (name == "INSTALL")
+    if (name == "EULA")
+    {
+        openLicencePanel (*this);
+    }
+    else if (name == "WEBSITE")
+    {
+        if (launchURL)
+            launchURL (websiteURL);
+    }
+    else if (name == "MANUAL")
+    {
+        if (launchURL)
+            launchURL (manualURL);
+    }
+    else if (name == "SUPPORT")
+    {
+        openSupportPanel (*this);
+    }
+    else if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
+    {
+        auto& flag = selected[(size_t) formatIndex];
+        flag = ! flag;
+        repaint();
+    }
+    else if (name == "INSTALL")
+    {
         installSelectedFormats();
+    }
+    else if (name == "SELECT_ALL")
+    {
+        // Selects; never clears.
+        selected.fill (true);
+        repaint();
+    }
 }
 
-void MainComponent::buttonStateChanged (juce::Button*)
+void MainComponent::buttonStateChanged (juce::Button* button)
 {
+    if (! button->isMouseOver (false))
+    {
+        hintLabel->setText ({}, juce::dontSendNotification);
+        return;
+    }
+
+    if (const auto hint = getHint (*this, button->getName()))
+        hintLabel->setText (*hint, juce::dontSendNotification);
 }
 
-void MainComponent::modifierKeysChanged (const juce::ModifierKeys&)
+void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
 {
+    const auto flags = modifiers.getRawFlags() & lowModifierFlags;
+    const auto changed = flags ^ lastModifierFlags;
+
+    if ((changed & juce::ModifierKeys::shiftModifier) != 0)
+    {
+        uninstallMode = (flags & juce::ModifierKeys::shiftModifier) != 0;
+        repaint();
+    }
+
+    for (const auto flag : { (int) juce::ModifierKeys::ctrlModifier, (int) juce::ModifierKeys::altModifier, commandFlag })
+        if ((changed & flag) != 0)
+            repaint();
+
+    lastModifierFlags = flags;
 }

@@ -31,6 +31,18 @@ namespace
     {
         place (child, r.x * u, r.y * u, r.width * u, r.height * u);
     }
+
+    // An overlay panel covers the whole component; one that has closed itself stays off screen.
+    template <typename Panel>
+    void cover (Panel* panel, juce::Rectangle<int> bounds, float u)
+    {
+        if (panel == nullptr)
+            return;
+
+        panel->unit = u;
+        panel->setBounds (bounds);
+        panel->setAlwaysOnTop (true);
+    }
 } // namespace
 
 void MainComponent::resized()
@@ -59,4 +71,7 @@ void MainComponent::resized()
         hintLabel->setFont (hintFont);
 
     place (*hintLabel, hintBounds, u);
+
+    cover (eulaPanel.get(), getBounds(), u);
+    cover (supportPanel.get(), getBounds(), u);
 }
