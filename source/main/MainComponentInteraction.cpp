@@ -6,7 +6,7 @@
 namespace
 {
     constexpr int lowModifierFlags = 0xF; // shift, control, alt and (where there is one) command
-    constexpr int commandFlag = 8;         // the command key's flag on the platforms that have one
+    constexpr int commandFlag = 8;        // the command key's flag on the platforms that have one
 
     /** Adds a freshly created panel over the whole owner and keeps it in front. */
     template <typename Panel>
