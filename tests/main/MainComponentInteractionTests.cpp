@@ -122,6 +122,42 @@ TEST_F (MainComponentInteractionTest, installRunsTheRunAndHidesTheInstallControl
 }
 
 //==============================================================================
+namespace
+{
+    /** The caption under INSTALL as drawn now: the bounds moved down by 3.5 units, a little wider. */
+    juce::Image captionUnderInstall (MainComponent& component)
+    {
+        const auto caption = component.installButton->getBounds().translated (0, 21).expanded (20, 0);
+        return component.createComponentSnapshot (caption, true, 1.0f);
+    }
+
+    bool sameImages (const juce::Image& a, const juce::Image& b)
+    {
+        for (int y = 0; y < a.getHeight(); ++y)
+            for (int x = 0; x < a.getWidth(); ++x)
+                if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                    return false;
+
+        return a.getBounds() == b.getBounds();
+    }
+} // namespace
+
+TEST_F (MainComponentInteractionTest, shiftAloneSwitchesTheInstallCaptionBackAndForth)
+{
+    const auto install = captionUnderInstall (*component);
+
+    component->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
+    const auto uninstall = captionUnderInstall (*component);
+    EXPECT_FALSE (sameImages (install, uninstall));
+
+    component->modifierKeysChanged (juce::ModifierKeys());
+    EXPECT_TRUE (sameImages (install, captionUnderInstall (*component)));
+
+    // Control and alt change nothing that is drawn there.
+    component->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::ctrlModifier | juce::ModifierKeys::altModifier));
+    EXPECT_TRUE (sameImages (install, captionUnderInstall (*component)));
+}
+
 TEST_F (MainComponentInteractionTest, shiftSwitchesUninstallModeAndTheOtherKeysDoNot)
 {
     using juce::ModifierKeys;
