@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 
+#include "SettingsFile.h"
 #include "../style/Palette.h"
 
 #include <BinaryData.h>
@@ -57,6 +58,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     websiteURL = juce::URL (Product::websiteAddress);
     manualURL = juce::URL (Product::manualAddress);
     settingsFolder = locations.commonApplicationData.getChildFile (Product::makerFolderName);
+    applySettingsFile (settingsFolder, installFolders);
 
     for (size_t i = 0; i < tabButtons.size(); ++i)
         tabButtons[i] = createButton (tabNames[(int) i]);
@@ -103,11 +105,8 @@ std::unique_ptr<juce::TextButton> MainComponent::createButton (const juce::Strin
 
 FormatStatus MainComponent::detectInstallState (int formatIndex) const
 {
-    FormatStatus status;
+    if (! juce::isPositiveAndBelow (formatIndex, numFormats))
+        return {};
 
-    if (getBundlePath (installFolders[(size_t) formatIndex], productName, formatIndex).exists())
-        status.state = InstallState::Installed;
-
-    status.statusText = getStatusWord (status.state);
-    return status;
+    return detectFormatStatus (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
 }

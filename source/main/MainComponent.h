@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "InstallDetection.h"
 #include "InstallRun.h"
 #include "../panels/panel_eula.h"
 #include "../panels/panel_support.h"
@@ -11,14 +12,6 @@
 
 /** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
 extern const juce::StringArray tabNames;
-
-/** The status of one format, worked out from the file system each time it is shown. */
-struct FormatStatus
-{
-    InstallState state = InstallState::NotInstalled;
-    juce::String installedVersion;
-    juce::String statusText;
-};
 
 /**
     Fills the main window: header, format rows, tabs and the INSTALL button.

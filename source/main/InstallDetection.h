@@ -1,0 +1,22 @@
+// What is installed of each format: worked out from the file system every time it is asked.
+#pragma once
+
+#include "Catalogue.h"
+
+/** The status of one format, worked out from the file system each time it is shown. */
+struct FormatStatus
+{
+    InstallState state = InstallState::NotInstalled;
+    juce::String installedVersion; // "a.b.c.d" read from the module; empty when none could be read
+    juce::String statusText;       // e.g. "v4.0.1.0 NEEDS UPDATE", "INSTALLED", "NOT INSTALLED"
+};
+
+/** The installed state of a format (0..2) in its install folder, compared with productVersion.
+    Reads the disk and changes nothing. */
+FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::String& productName,
+                                 const juce::String& productVersion, int formatIndex);
+
+/** The fixed file version ("a.b.c.d") of a Windows module, or "" when the file has none or cannot
+    be read. Windows answers through its version API; elsewhere the module's version resource is
+    read directly, so that the rows show versions there too. */
+juce::String readModuleVersion (const juce::File& module);

@@ -1,0 +1,473 @@
+#include "TestFolder.h"
+#include "main/BundleInstaller.h"
+#include "main/Catalogue.h"
+#include "main/ZipDirectory.h"
+
+#include <BinaryData.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+#if JUCE_LINUX
+ #include <sys/mount.h>
+#endif
+
+namespace
+{
+    juce::MemoryBlock carriedArchive (int formatIndex)
+    {
+        switch (formatIndex)
+        {
+            case 0:  return { BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize };
+            case 1:  return { BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize };
+            case 2:  return { BinaryData::aax_zip, (size_t) BinaryData::aax_zipSize };
+            default: return {};
+        }
+    }
+
+    juce::Result install (const juce::File& installFolder, int formatIndex, const juce::MemoryBlock& archive)
+    {
+        return installBundle (installFolder, getBundleName ("Morvane4", formatIndex), archive.getData(), archive.getSize());
+    }
+
+    /** Every file and folder below `root` (hidden ones too), with each file's bytes. */
+    using Tree = std::map<std::string, std::string>;
+
+    Tree snapshot (const juce::File& root)
+    {
+        Tree tree;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (root, true, "*", juce::File::findFilesAndDirectories,
+                                                                juce::File::FollowSymlinks::no))
+        {
+            const auto file = entry.getFile();
+            const auto path = file.getRelativePathFrom (root).replaceCharacter ('\\', '/').toStdString();
+
+            if (entry.isDirectory())
+            {
+                tree[path + "/"] = "";
+            }
+            else
+            {
+                juce::MemoryBlock bytes;
+                file.loadFileAsData (bytes);
+                tree[path] = bytes.isEmpty() ? std::string() : std::string (static_cast<const char*> (bytes.getData()), bytes.getSize());
+            }
+        }
+
+        return tree;
+    }
+
+    /** Compares two trees and names only the paths that differ. */
+    testing::AssertionResult sameTree (const Tree& actual, const Tree& expected)
+    {
+        std::string differences;
+
+        for (const auto& [path, bytes] : expected)
+        {
+            const auto found = actual.find (path);
+
+            if (found == actual.end())
+                differences += "\n  missing: " + path;
+            else if (found->second != bytes)
+                differences += "\n  different bytes: " + path;
+        }
+
+        for (const auto& [path, bytes] : actual)
+            if (expected.count (path) == 0)
+                differences += "\n  not expected: " + path;
+
+        if (differences.empty())
+            return testing::AssertionSuccess();
+
+        return testing::AssertionFailure() << "the trees differ:" << differences;
+    }
+
+    /** The archive unpacked by JUCE's own ZipFile, as a reference to compare with. */
+    Tree unpackWithJuce (const juce::MemoryBlock& archive, const juce::File& target)
+    {
+        juce::ZipFile zip (new juce::MemoryInputStream (archive, false), true);
+        EXPECT_TRUE (zip.uncompressTo (target).wasOk());
+        return snapshot (target);
+    }
+
+    void writeFile (const juce::File& file, const juce::String& text)
+    {
+        ASSERT_TRUE (file.getParentDirectory().createDirectory().wasOk());
+        ASSERT_TRUE (file.replaceWithText (text));
+    }
+
+    /** Where the data of an archive's largest entry starts, and its length. */
+    juce::Range<size_t> dataOfLargestEntry (const juce::MemoryBlock& archive)
+    {
+        ZipDirectory directory;
+        EXPECT_TRUE (readZipDirectory (archive.getData(), archive.getSize(), directory).wasOk());
+
+        const ZipDirectoryEntry* largest = nullptr;
+
+        for (const auto& entry : directory.entries)
+            if (largest == nullptr || entry.compressedSize > largest->compressedSize)
+                largest = &entry;
+
+        if (largest == nullptr)
+            return {};
+
+        const auto* header = static_cast<const juce::uint8*> (archive.getData()) + largest->localHeaderOffset;
+        const auto start = (size_t) largest->localHeaderOffset + 30 + juce::ByteOrder::littleEndianShort (header + 26)
+                         + juce::ByteOrder::littleEndianShort (header + 28);
+        return { start, start + (size_t) largest->compressedSize };
+    }
+
+    /** An archive made here, with the entries given (path, content), compressed or stored. */
+    juce::MemoryBlock makeArchive (const std::vector<std::pair<juce::String, juce::String>>& entries, int compressionLevel)
+    {
+        juce::ZipFile::Builder builder;
+
+        for (const auto& [path, content] : entries)
+            builder.addEntry (new juce::MemoryInputStream (content.toRawUTF8(), content.getNumBytesAsUTF8(), true),
+                              compressionLevel, path, juce::Time (2026, 3, 26, 18, 53, 52));
+
+        juce::MemoryOutputStream out;
+        builder.writeToStream (out, nullptr);
+        return out.getMemoryBlock();
+    }
+
+   #if JUCE_LINUX
+    /** A small file system of its own (tests run as root), gone again when this goes. */
+    class ScopedTmpfs final
+    {
+    public:
+        ScopedTmpfs (const juce::File& where, int kilobytes) : folder (where)
+        {
+            folder.createDirectory();
+            mounted = ::mount ("tmpfs", folder.getFullPathName().toRawUTF8(), "tmpfs", 0,
+                               ("size=" + juce::String (kilobytes) + "k").toRawUTF8()) == 0;
+        }
+
+        ~ScopedTmpfs()
+        {
+            if (mounted)
+                ::umount2 (folder.getFullPathName().toRawUTF8(), MNT_DETACH);
+        }
+
+        bool isMounted() const { return mounted; }
+
+        bool makeReadOnly() const
+        {
+            return ::mount ("tmpfs", folder.getFullPathName().toRawUTF8(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        }
+
+    private:
+        juce::File folder;
+        bool mounted = false;
+
+        JUCE_DECLARE_NON_COPYABLE (ScopedTmpfs)
+    };
+   #endif
+} // namespace
+
+class BundleInstallerTest : public testing::Test
+{
+protected:
+    /** An older bundle, with a file the carried archive does not have. */
+    void makeOldBundle (int formatIndex) const
+    {
+        const auto bundle = getBundlePath (installFolder, "Morvane4", formatIndex);
+
+        if (formatIndex == 1)
+        {
+            writeFile (bundle, "an older CLAP");
+            return;
+        }
+
+        writeFile (getModulePath (bundle, "Morvane4", formatIndex), "an older module");
+        writeFile (bundle.getChildFile ("desktop.ini"), "[.ShellClassInfo]");
+        writeFile (bundle.getChildFile ("Contents/Resources/only-in-the-old-version.txt"), "old");
+    }
+
+    TestFolder folder;
+    juce::File installFolder = folder / "Common Files/VST3";
+};
+
+//==============================================================================
+class InstallEachFormatTest : public BundleInstallerTest, public testing::WithParamInterface<int>
+{
+};
+
+TEST_P (InstallEachFormatTest, createsTheInstallFolderAndUnpacksTheBundleExactlyAsTheArchiveHoldsIt)
+{
+    const auto formatIndex = GetParam();
+    const auto archive = carriedArchive (formatIndex);
+    ASSERT_FALSE (installFolder.getParentDirectory().exists());
+
+    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+
+    // Only the bundle: no staging folder or anything else beside it.
+    EXPECT_TRUE (sameTree (snapshot (installFolder), unpackWithJuce (archive, folder / "reference")));
+    EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+
+    // Each file carries its entry's time, as JUCE's own unpacking gives it.
+    juce::ZipFile zip (new juce::MemoryInputStream (archive, false), true);
+
+    for (int i = 0; i < zip.getNumEntries(); ++i)
+    {
+        const auto* entry = zip.getEntry (i);
+
+        if (! entry->filename.endsWithChar ('\\') && ! entry->filename.endsWithChar ('/'))
+        {
+            EXPECT_EQ (installFolder.getChildFile (entry->filename.replaceCharacter ('\\', '/')).getLastModificationTime().toMilliseconds(),
+                       entry->fileTime.toMilliseconds())
+                << entry->filename;
+        }
+    }
+}
+
+TEST_P (InstallEachFormatTest, replacesAnOldBundleWholeAndTouchesNothingElse)
+{
+    const auto formatIndex = GetParam();
+    const auto archive = carriedArchive (formatIndex);
+    makeOldBundle (formatIndex);
+
+    // Neighbours: other products, other formats, names that only begin like the bundle.
+    writeFile (installFolder.getChildFile ("Other.vst3/Contents/x86_64-win/Other.vst3"), "another plug-in");
+    writeFile (installFolder.getChildFile ("Morvane4.vst3.bak"), "a copy the user made");
+    writeFile (installFolder.getChildFile ("Morvane4.clap.txt"), "notes");
+    writeFile (installFolder.getChildFile ("Morvane4.aaxplugin2/file"), "something else");
+    const auto bundleName = getBundleName ("Morvane4", formatIndex).toStdString();
+    Tree neighbours;
+
+    for (const auto& [path, bytes] : snapshot (installFolder))
+        if (path != bundleName && path.rfind (bundleName + "/", 0) != 0)
+            neighbours[path] = bytes;
+
+    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+
+    auto expected = neighbours;
+
+    for (const auto& [path, bytes] : unpackWithJuce (archive, folder / "reference"))
+        expected[path] = bytes;
+
+    // The file only the old version had is gone, and the neighbours are as they were.
+    EXPECT_TRUE (sameTree (snapshot (installFolder), expected));
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, InstallEachFormatTest, testing::Values (0, 1, 2),
+                          [] (const testing::TestParamInfo<int>& param) { return formatNames[param.param].toStdString(); });
+
+TEST_F (BundleInstallerTest, replacesABundleOfTheOtherKind)
+{
+    // A CLAP that is a folder becomes the single file; a VST3 that is a file becomes the folder.
+    writeFile (installFolder.getChildFile ("Morvane4.clap/Contents/stray.txt"), "stray");
+    writeFile (installFolder.getChildFile ("Morvane4.vst3"), "a file in the bundle's place");
+
+    ASSERT_TRUE (install (installFolder, 1, carriedArchive (1)).wasOk());
+    ASSERT_TRUE (install (installFolder, 0, carriedArchive (0)).wasOk());
+
+    EXPECT_TRUE ((installFolder.getChildFile ("Morvane4.clap")).existsAsFile());
+    EXPECT_TRUE ((installFolder.getChildFile ("Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3")).existsAsFile());
+    EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2);
+}
+
+TEST_F (BundleInstallerTest, clearsAwayWhatAnInterruptedRunLeftBehind)
+{
+    writeFile (installFolder.getChildFile (".Morvane4.vst3.staging-0badf00d/Morvane4.vst3/Plugin.ico"), "half");
+    writeFile (installFolder.getChildFile (".Morvane4.vst3.removing-12345678/desktop.ini"), "half removed");
+    writeFile (installFolder.getChildFile (".Morvane4.vst3.old-9abcdef0/desktop.ini"), "maybe the only copy: kept");
+    writeFile (installFolder.getChildFile (".Other.vst3.staging-0badf00d/file"), "not ours");
+
+    ASSERT_TRUE (install (installFolder, 0, carriedArchive (0)).wasOk());
+
+    EXPECT_FALSE ((installFolder.getChildFile (".Morvane4.vst3.staging-0badf00d")).exists());
+    EXPECT_FALSE ((installFolder.getChildFile (".Morvane4.vst3.removing-12345678")).exists());
+    EXPECT_TRUE ((installFolder.getChildFile (".Morvane4.vst3.old-9abcdef0/desktop.ini")).existsAsFile());
+    EXPECT_TRUE ((installFolder.getChildFile (".Other.vst3.staging-0badf00d/file")).existsAsFile());
+}
+
+//==============================================================================
+struct DamagedArchive
+{
+    const char* name;
+    std::function<juce::MemoryBlock()> make;
+};
+
+class DamagedArchiveTest : public BundleInstallerTest, public testing::WithParamInterface<DamagedArchive>
+{
+};
+
+TEST_P (DamagedArchiveTest, isRefusedAndTheOldBundleStaysByteForByte)
+{
+    makeOldBundle (0);
+    writeFile (installFolder.getChildFile ("Other.vst3/file"), "a neighbour");
+    const auto before = snapshot (installFolder);
+
+    const auto result = install (installFolder, 0, GetParam().make());
+
+    EXPECT_EQ (result.getErrorMessage(), "the archive is damaged");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), before)); // no staging folder either
+}
+
+const DamagedArchive damagedArchives[] = {
+    { "aFlippedByteInCompressedData", []
+      {
+          auto archive = carriedArchive (0);
+          const auto data = dataOfLargestEntry (archive);
+          static_cast<juce::uint8*> (archive.getData())[data.getStart() + data.getLength() / 2] ^= 0x10;
+          return archive;
+      } },
+    { "aFlippedByteInStoredData", []
+      {
+          auto archive = makeArchive ({ { "Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3", juce::String::repeatedString ("module ", 500) } }, 0);
+          const auto data = dataOfLargestEntry (archive);
+          static_cast<juce::uint8*> (archive.getData())[data.getStart() + 100] ^= 0x01;
+          return archive;
+      } },
+    { "moreDataThanDeclared", []
+      {
+          // The central directory says 100 bytes less than the stream unpacks to.
+          auto archive = makeArchive ({ { "Morvane4.vst3/desktop.ini", juce::String::repeatedString ("[.ShellClassInfo]", 20) } }, 6);
+          auto* bytes = static_cast<juce::uint8*> (archive.getData());
+          const auto directoryOffset = juce::ByteOrder::littleEndianInt (bytes + archive.getSize() - 22 + 16);
+          const auto declared = juce::ByteOrder::littleEndianInt (bytes + directoryOffset + 24) - 100;
+          bytes[directoryOffset + 24] = (juce::uint8) (declared & 0xff);
+          bytes[directoryOffset + 25] = (juce::uint8) ((declared >> 8) & 0xff);
+          return archive;
+      } },
+    { "truncated", []
+      {
+          auto archive = carriedArchive (0);
+          archive.setSize (archive.getSize() / 2);
+          return archive;
+      } },
+    { "randomBytes", []
+      {
+          juce::MemoryBlock bytes (4096);
+          juce::Random (4026).fillBitsRandomly (bytes.getData(), bytes.getSize());
+          return bytes;
+      } },
+    { "anEntryOutsideTheBundle", []
+      { return makeArchive ({ { "Morvane4.vst3/desktop.ini", "ini" }, { "Other.vst3/desktop.ini", "ini" } }, 6); } },
+    { "anEntryClimbingOut", []
+      { return makeArchive ({ { "Morvane4.vst3/desktop.ini", "ini" }, { "Morvane4.vst3/../../evil.txt", "evil" } }, 6); } },
+    { "anAbsolutePath", []
+      { return makeArchive ({ { "/Morvane4.vst3/desktop.ini", "ini" } }, 6); } },
+    { "anotherBundleName", []
+      { return makeArchive ({ { "Morvane5.vst3/desktop.ini", "ini" } }, 6); } },
+    { "theBundleAsAFileWithEntriesBelowIt", []
+      { return makeArchive ({ { "Morvane4.vst3", "file" }, { "Morvane4.vst3/desktop.ini", "ini" } }, 6); } },
+    { "theSamePathTwice", []
+      { return makeArchive ({ { "Morvane4.vst3/desktop.ini", "ini" }, { "Morvane4.vst3\\Desktop.ini", "ini" } }, 6); } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Archives, DamagedArchiveTest, testing::ValuesIn (damagedArchives),
+                          [] (const testing::TestParamInfo<DamagedArchive>& param) { return std::string (param.param.name); });
+
+//==============================================================================
+TEST_F (BundleInstallerTest, aFolderThatCannotBeMadeIsReported)
+{
+    writeFile (folder / "a file", "in the way");
+    const auto below = folder / "a file/VST3";
+    const auto before = snapshot (folder.get());
+
+    const auto result = install (below, 0, carriedArchive (0));
+
+    EXPECT_EQ (result.getErrorMessage(), "the folder cannot be created");
+    EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
+}
+
+#if JUCE_LINUX
+TEST_F (BundleInstallerTest, aFullDiskLeavesTheOldBundleByteForByte)
+{
+    const ScopedTmpfs disk (folder / "disk", 1024);
+
+    if (! disk.isMounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << strerror (errno);
+
+    installFolder = folder / "disk/VST3";
+    makeOldBundle (0);
+    const auto before = snapshot (installFolder);
+
+    // Fill the disk up to 32 KB: less than the new bundle needs (its icon alone is larger).
+    const auto filler = folder / "disk/filler";
+    {
+        juce::FileOutputStream out (filler);
+        const juce::MemoryBlock zeros (16 * 1024, true);
+
+        while (filler.getBytesFreeOnVolume() > 32 * 1024 && out.write (zeros.getData(), zeros.getSize()))
+            out.flush();
+    }
+    ASSERT_LE (filler.getBytesFreeOnVolume(), 32 * 1024);
+
+    const auto result = install (installFolder, 0, carriedArchive (0));
+
+    EXPECT_EQ (result.getErrorMessage(), "disk full");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+
+    // With room again the same install goes through: it was the disk.
+    ASSERT_TRUE (filler.deleteFile());
+    EXPECT_TRUE (install (installFolder, 0, carriedArchive (0)).wasOk());
+    EXPECT_FALSE ((installFolder.getChildFile ("Morvane4.vst3/Contents/Resources/only-in-the-old-version.txt")).exists());
+}
+
+TEST_F (BundleInstallerTest, aReadOnlyDiskLeavesTheOldBundleByteForByte)
+{
+    const ScopedTmpfs disk (folder / "disk", 1024);
+
+    if (! disk.isMounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << strerror (errno);
+
+    installFolder = folder / "disk/VST3";
+    makeOldBundle (0);
+    const auto before = snapshot (installFolder);
+    ASSERT_TRUE (disk.makeReadOnly());
+
+    EXPECT_EQ (install (installFolder, 0, carriedArchive (0)).getErrorMessage(), "the folder cannot be created");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+}
+
+TEST_F (BundleInstallerTest, aBundleThatCannotBeMovedIsInUseAndStays)
+{
+    // A bundle that is a mount point cannot be renamed, as a folder with an open file cannot on Windows.
+    const auto bundle = installFolder.getChildFile ("Morvane4.vst3");
+    const ScopedTmpfs busy (bundle, 1024);
+
+    if (! busy.isMounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << strerror (errno);
+
+    makeOldBundle (0);
+    const auto before = snapshot (installFolder);
+
+    EXPECT_EQ (install (installFolder, 0, carriedArchive (0)).getErrorMessage(), "a file is in use");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+
+    EXPECT_EQ (uninstallBundle (installFolder, "Morvane4.vst3").getErrorMessage(), "a file is in use");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+}
+#endif
+
+//==============================================================================
+TEST_F (BundleInstallerTest, uninstallRemovesOnlyTheBundle)
+{
+    makeOldBundle (0);
+    makeOldBundle (1);
+    writeFile (installFolder.getChildFile ("Other.vst3/file"), "a neighbour");
+    writeFile (installFolder.getChildFile ("Morvane4.vst3.bak"), "a copy the user made");
+
+    ASSERT_TRUE (uninstallBundle (installFolder, "Morvane4.vst3").wasOk());
+    ASSERT_TRUE (uninstallBundle (installFolder, "Morvane4.clap").wasOk());
+
+    const Tree expected { { "Other.vst3/", "" }, { "Other.vst3/file", "a neighbour" }, { "Morvane4.vst3.bak", "a copy the user made" } };
+    EXPECT_TRUE (sameTree (snapshot (installFolder), expected));
+}
+
+TEST_F (BundleInstallerTest, uninstallingAMissingBundleChangesNothing)
+{
+    writeFile (installFolder.getChildFile ("Other.vst3/file"), "a neighbour");
+    const auto before = snapshot (folder.get());
+
+    EXPECT_TRUE (uninstallBundle (installFolder, "Morvane4.vst3").wasOk());
+    EXPECT_TRUE (uninstallBundle (folder / "missing", "Morvane4.vst3").wasOk());
+    EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
+}
