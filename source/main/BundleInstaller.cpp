@@ -209,9 +209,6 @@ namespace
                     if (size <= 0)
                         break;
 
-                    if (size > entry.uncompressedSize - written)
-                        return fail (FailureReason::archiveDamaged);
-
                     if (! writeBlock (buffer.get(), size))
                         return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
                 }

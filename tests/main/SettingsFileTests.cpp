@@ -194,7 +194,7 @@ TEST_F (SettingsFileTest, aFileThatIsNotXmlIsIgnoredAndLeftUntouched)
                                    "",
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n",
                                    "{ \"VST3_Path\": \"" + (folder / "Mine/vst3").getFullPathName().toStdString() + "\" }",
-                                   std::string ("\xff\xfe<\0V\0S\0T\0", 10) };
+                                   std::string ("\xff\xfeV\0S\0T\0" "3\0=\0", 12) };
 
     for (const auto& text : notXml)
     {
