@@ -105,7 +105,8 @@ protected:
     {
         const auto module = folder / "Common Files/VST3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3";
         ASSERT_TRUE (module.getParentDirectory().createDirectory());
-        ASSERT_TRUE (juce::File (TW_OUTDATED_MODULE).copyFileTo (module)) << TW_OUTDATED_MODULE;
+        const auto outdated = juce::File (TW_PE_MODULES_DIR).getChildFile ("module-4.0.1.0.dll");
+        ASSERT_TRUE (outdated.copyFileTo (module)) << outdated.getFullPathName();
     }
 };
 
@@ -172,6 +173,21 @@ TEST_F (MainComponentPaintTest, drawsEachRowByItsInstalledStateAndSelection)
     EXPECT_TRUE (hasColourAt (image, 150, 252, Palette::yellow)) << "top edge";
     EXPECT_TRUE (hasColourAt (image, 21, 282, Palette::black)) << "the outline reaches 1.5 pixels out";
     EXPECT_TRUE (hasColourAt (image, 27, 282, notInstalledRow)) << "and 1.5 pixels in";
+}
+
+TEST_F (MainComponentPaintTest, drawsAnOutdatedRowYellow)
+{
+    installOutdatedVst3();
+    MainComponent component (locations);
+
+    const auto status = component.detectInstallState (0);
+    EXPECT_EQ (status.statusText, "v4.0.1.0 NEEDS UPDATE");
+
+    component.selected = { false, false, false };
+    const auto image = snapshotOf (component);
+
+    EXPECT_TRUE (hasColourAt (image, vst3RowPoint.x, vst3RowPoint.y, outdatedRow));
+    EXPECT_TRUE (hasColourAt (image, clapRowPoint.x, clapRowPoint.y, notInstalledRow));
 }
 
 TEST_F (MainComponentPaintTest, writesTheRowTextsInBlackInsideTheTextBox)
