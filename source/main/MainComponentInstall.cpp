@@ -2,6 +2,7 @@
 #include "MainComponent.h"
 
 #include "BundleInstaller.h"
+#include "MappedPages.h"
 
 #include <BinaryData.h>
 
@@ -45,6 +46,10 @@ void MainComponent::installSelectedFormats()
 
         runReport.outcomes.add ({ i, result.wasOk(), result.getErrorMessage() });
         selected[(size_t) i] = false;
+
+        // Unpacking read the whole archive into resident memory; only one is needed at a time.
+        if (! uninstallMode)
+            releaseMappedPages (archive.data, (size_t) archive.size);
     }
 
     runFinished = true;
