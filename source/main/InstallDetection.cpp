@@ -2,6 +2,8 @@
 
 #include "PeVersion.h"
 
+#include <limits>
+
 namespace
 {
    #if ! JUCE_WINDOWS

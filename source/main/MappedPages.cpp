@@ -5,8 +5,12 @@
 #include <cstdint>
 
 #if JUCE_WINDOWS
- #define WIN32_LEAN_AND_MEAN
- #define NOMINMAX
+ #ifndef WIN32_LEAN_AND_MEAN
+  #define WIN32_LEAN_AND_MEAN
+ #endif
+ #ifndef NOMINMAX
+  #define NOMINMAX
+ #endif
  #include <windows.h>
 #else
  #include <sys/mman.h>
