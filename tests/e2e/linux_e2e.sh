@@ -1,0 +1,372 @@
+#!/usr/bin/env bash
+# End-to-end run of the installer on a real (virtual) display, driven with the pointer and the
+# keyboard as a person would, checked on disk and in screenshots.
+#
+#   linux_e2e.sh INSTALLER VST3_ZIP CLAP_ZIP AAX_ZIP
+#
+# The install folders are set through the settings file /opt/Tarnwick/PluginManagerSettings.txt;
+# a file already there is moved aside and put back afterwards, also when the run fails. Runs of
+# this script on one machine take turns (a lock), so none of them sees another's settings.
+#
+# First start: hover VST3 (the hint line changes), click VST3, click SELECT ALL, click INSTALL;
+# the three bundles are unpacked into the test folders and the success view shows.
+# Second start: the installed formats begin selected; shift turns INSTALL into UNINSTALL, a
+# shift-click removes the three bundles, and the success view shows again.
+#
+# Exits 0 when everything was seen, 1 on the first thing that was not, 77 (skipped) when the
+# settings folder cannot be written.
+set -euo pipefail
+
+installer=$1
+archives=("$2" "$3" "$4") # by format index: VST3, CLAP, AAX
+
+settings_folder=/opt/Tarnwick
+settings_file=$settings_folder/PluginManagerSettings.txt
+lock_file=/tmp/tw_installer_e2e.lock
+
+# Every wait below is bounded, and so is the whole run.
+wait_limit=30
+run_limit=240
+SECONDS=0
+
+convert=/usr/bin/convert
+compare=/usr/bin/compare
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+note() { echo "[$SECONDS s] $*"; }
+
+#==================================================================================================
+# Leaving the machine as it was.
+
+work=$(mktemp -d /tmp/tw_installer_e2e.XXXXXX)
+xvfb_pid=""
+app_pid=""
+settings_backup=""
+created_settings_folder=0
+touched_settings=0
+
+cleanup() {
+    local status=$?
+    set +e # everything below runs, whatever fails
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+
+    if [ "$touched_settings" = 1 ]; then
+        if [ -n "$settings_backup" ]; then
+            mv -f "$settings_backup" "$settings_file"
+        else
+            rm -f "$settings_file"
+        fi
+        [ "$created_settings_folder" = 1 ] && rmdir "$settings_folder" 2>/dev/null
+    fi
+
+    if [ $status -ne 0 ] && [ -d "$work/shots" ]; then
+        local kept=/tmp/tw_installer_e2e_failed
+        rm -rf "$kept" && cp -r "$work/shots" "$kept" && echo "Screenshots kept in $kept" >&2
+    fi
+
+    rm -rf "$work"
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+for tool in Xvfb xdotool xwininfo import flock "$convert" "$compare" /usr/bin/python3; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps installs it)"
+done
+
+exec 9>"$lock_file"
+flock -w 120 9 || fail "another end-to-end run holds $lock_file"
+
+if ! mkdir -p "$settings_folder" 2>/dev/null || [ ! -w "$settings_folder" ]; then
+    echo "SKIPPED: $settings_folder cannot be written by this user"
+    exit 77
+fi
+
+#==================================================================================================
+# Waiting for a condition, never for a fixed time.
+
+# wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds.
+wait_until() {
+    local what=$1
+    shift
+    local end=$((SECONDS + wait_limit))
+
+    until "$@"; do
+        [ $SECONDS -lt $end ] || fail "$what (waited ${wait_limit} s)"
+        [ $SECONDS -lt $run_limit ] || fail "$what (the run took longer than ${run_limit} s)"
+        sleep 0.1
+    done
+}
+
+#==================================================================================================
+# The display, the window and its pixels.
+
+start_display() {
+    mkfifo "$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 9>&- >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local number
+    read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    note "display $DISPLAY"
+}
+
+window=""
+window_x=0
+window_y=0
+
+find_window() {
+    window=$(xdotool search --onlyvisible --name '^tw_installer$' 2>/dev/null | tail -n 1) || return 1
+    [ -n "$window" ] || return 1
+    local info
+    info=$(xwininfo -id "$window" 2>/dev/null) || return 1
+    window_x=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
+    window_y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
+    local width height
+    width=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
+    height=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
+    [ "$width" = 600 ] && [ "$height" = 600 ]
+}
+
+# The window is found, mapped at its final place and has drawn its first frame (the blue bar).
+window_is_ready() {
+    find_window && shoot ready && near "$(pixel ready 300 2)" 0094D8
+}
+
+start_installer() {
+    "$installer" 9>&- >"$work/installer-$1.log" 2>&1 &
+    app_pid=$!
+    wait_until "the installer's window appears" window_is_ready
+    note "installer started ($1), window $window at $window_x,$window_y"
+}
+
+stop_installer() {
+    kill "$app_pid"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
+
+# shoot NAME: a screenshot of the window's client area, $work/shots/NAME.png.
+shoot() {
+    mkdir -p "$work/shots"
+    import -window root "$work/shots/root.png" 2>/dev/null || return 1
+    "$convert" "$work/shots/root.png" -crop "600x600+$window_x+$window_y" +repage "$work/shots/$1.png"
+}
+
+# pixel NAME X Y: the colour at a point of a screenshot, as RRGGBB.
+pixel() {
+    "$convert" "$work/shots/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c 1-6
+}
+
+# brightest NAME X Y W H: the brightest channel value (0..255) in a region of a screenshot.
+brightest() {
+    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fx 'max(r,max(g,b))' \
+        -format '%[fx:round(255*maxima)]' info:
+}
+
+# count_near NAME X Y W H RRGGBB: how many pixels of the region are within 12 of the colour.
+count_near() {
+    local rgb=$6
+    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fuzz 5% \
+        -fill black +opaque "#$rgb" -fill white -opaque "#$rgb" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# region_differs A B X Y W H: whether two screenshots differ inside a region.
+region_differs() {
+    local a="$work/shots/$1.png" b="$work/shots/$2.png" geometry="$5x$6+$3+$4"
+    local differing
+    differing=$("$compare" -metric AE <("$convert" "$a" -crop "$geometry" +repage png:-) \
+                                      <("$convert" "$b" -crop "$geometry" +repage png:-) null: 2>&1 || true)
+    [ "${differing%% *}" != 0 ]
+}
+
+near() { # near RRGGBB RRGGBB: every channel within 12
+    local a=$1 b=$2 i
+    for i in 0 2 4; do
+        local d=$((16#${a:i:2} - 16#${b:i:2}))
+        [ ${d#-} -le 12 ] || return 1
+    done
+}
+
+# The grid at 600 x 600, in window coordinates (x, y, width, height).
+vst3=(24 180 270 60)
+clap=(306 180 270 60)
+aax=(24 252 270 60)
+select_all=(462 132 114 30)
+install=(516 441 60 60)
+hint_line=(24 540 552 18)
+install_caption=(506 503 80 22) # "INSTALL" / "UNINSTALL" under the button
+success_icon=(96 240 408 84)
+success_text=(24 340 552 56) # "SUCCESS!" at the bottom of (24, 168, 552, 228)
+
+rect_of() { local -n r=$1; echo "${r[@]}"; } # rect_of NAME: the four numbers of a named rectangle
+
+centre_of() {
+    local x y w h
+    read -r x y w h < <(rect_of "$1")
+    echo $((x + w / 2)) $((y + h / 2))
+}
+
+point_at() { # point_at BUTTON: moves the pointer to the button's centre
+    read -r x y < <(centre_of "$1")
+    xdotool mousemove --window "$window" "$x" "$y"
+}
+
+click_on() {
+    point_at "$1"
+    xdotool click 1
+}
+
+# The yellow selection outline (3 pixels, centred on the edge), on the left edge half-way down.
+is_selected() { # is_selected SHOT ROW
+    local x y w h
+    read -r x y w h < <(rect_of "$2")
+    near "$(pixel "$1" "$x" $((y + h / 2)))" D3C55F
+}
+
+#==================================================================================================
+# What should be on disk.
+
+bundles=("$work/VST3/Morvane4.vst3" "$work/CLAP/Morvane4.clap" "$work/AAX/Morvane4.aaxplugin")
+folders=("$work/VST3" "$work/CLAP" "$work/AAX")
+
+# Every entry of the archive is in the folder, byte for byte; also prints how many files.
+matches_archive() { # matches_archive ARCHIVE FOLDER
+    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
+import os, sys, zipfile
+archive, folder = sys.argv[1], sys.argv[2]
+files = 0
+with zipfile.ZipFile(archive) as z:
+    for entry in z.infolist():
+        path = os.path.join(folder, *entry.filename.replace("\\", "/").rstrip("/").split("/"))
+        if entry.filename.endswith(("/", "\\")):
+            ok = os.path.isdir(path)
+        else:
+            files += 1
+            ok = os.path.isfile(path) and open(path, "rb").read() == z.read(entry)
+        if not ok:
+            sys.exit(f"{entry.filename}: missing or different in {folder}")
+print(files)
+PYTHON
+}
+
+all_bundles_present() {
+    [ -d "${bundles[0]}" ] && [ -f "${bundles[1]}" ] && [ -d "${bundles[2]}" ]
+}
+
+no_bundle_present() {
+    [ ! -e "${bundles[0]}" ] && [ ! -e "${bundles[1]}" ] && [ ! -e "${bundles[2]}" ]
+}
+
+# The success view: the green install mark, "SUCCESS!" in white, no format rows, no SELECT ALL.
+shows_success_view() { # shows_success_view SHOT
+    local shot=$1 green
+    green=$(count_near "$shot" "${success_icon[@]}" 86CF7A)
+    [ "$green" -ge 200 ] || return 1
+    [ "$(brightest "$shot" "${success_text[@]}")" -ge 224 ] || return 1
+
+    local row x y w h
+    for row in vst3 clap aax select_all; do
+        read -r x y w h < <(rect_of $row)
+        near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111 || return 1
+    done
+}
+
+#==================================================================================================
+note "settings in $settings_file, folders in $work"
+
+if [ -e "$settings_file" ]; then
+    settings_backup="$work/settings-backup.txt"
+    cp -p "$settings_file" "$settings_backup"
+fi
+[ -d "$settings_folder" ] && [ -z "$(ls -A "$settings_folder")" ] && [ -z "$settings_backup" ] && created_settings_folder=1
+touched_settings=1
+
+cat >"$settings_file" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+
+<Plugin_Manager_Settings Important_Note:="Written by the end-to-end test." CLAP_Path="${folders[1]}"
+                         VST3_Path="${folders[0]}" AAX_Path="${folders[2]}"/>
+EOF
+
+start_display
+
+#==================================================================================================
+# First start: install all three formats.
+
+start_installer first
+
+for folder in "${folders[@]}"; do
+    [ -d "$folder" ] || fail "the configured install folder $folder was not created at start"
+done
+
+no_bundle_present || fail "a bundle is present before the install"
+shoot start
+[ "$(brightest start "${hint_line[@]}")" -ge 60 ] || fail "the hint line shows nothing at start (it should show 1.1.0)"
+is_selected start vst3 && fail "VST3 begins selected although it is not installed"
+
+# Hovering VST3 changes the hint line; hovering CLAP changes it again; the header clears it.
+point_at vst3
+wait_until "the hint line changes under the pointer on VST3" \
+    eval 'shoot hover_vst3 && region_differs start hover_vst3 "${hint_line[@]}"'
+[ "$(brightest hover_vst3 "${hint_line[@]}")" -ge 60 ] || fail "the hint line is empty over VST3"
+point_at clap
+wait_until "the hint line changes from VST3's to CLAP's" \
+    eval 'shoot hover_clap && region_differs hover_vst3 hover_clap "${hint_line[@]}"'
+xdotool mousemove --window "$window" 300 60
+wait_until "the hint line empties over the header" \
+    eval 'shoot hover_none && [ "$(brightest hover_none "${hint_line[@]}")" -le 30 ]'
+note "hint line: version at start, changed over VST3, changed over CLAP, empty over no button"
+
+click_on vst3
+wait_until "VST3 shows selected after a click" eval 'shoot clicked_vst3 && is_selected clicked_vst3 vst3'
+is_selected clicked_vst3 clap && fail "clicking VST3 selected CLAP"
+
+click_on select_all
+wait_until "SELECT ALL selects CLAP and AAX" \
+    eval 'shoot select_all && is_selected select_all clap && is_selected select_all aax'
+is_selected select_all vst3 || fail "SELECT ALL cleared VST3"
+note "VST3 selected by a click, then all three by SELECT ALL"
+
+click_on install
+wait_until "the three bundles are on disk" all_bundles_present
+wait_until "the success view shows after INSTALL" eval 'shoot installed && shows_success_view installed'
+
+for i in 0 1 2; do
+    files=$(matches_archive "${archives[i]}" "${folders[i]}") || fail "the unpacked bundle differs from its archive"
+    note "bundle $(basename "${bundles[i]}"): $files files, as in $(basename "${archives[i]}")"
+done
+
+stop_installer
+
+#==================================================================================================
+# Second start: uninstall all three with a shift-click.
+
+start_installer second
+shoot second_start
+for row in vst3 clap aax; do
+    is_selected second_start $row || fail "$row does not begin selected although it is installed"
+done
+
+point_at install
+wait_until "INSTALL is hovered" eval 'shoot install_hovered && region_differs second_start install_hovered "${hint_line[@]}"'
+xdotool keydown shift
+wait_until "shift turns the caption into UNINSTALL" \
+    eval 'shoot shift_down && region_differs install_hovered shift_down "${install_caption[@]}"'
+# The caption grew wider: "UNINSTALL" reaches further left than "INSTALL".
+[ "$(brightest shift_down 506 505 11 18)" -gt "$(brightest install_hovered 506 505 11 18)" ] \
+    || fail "the caption under INSTALL did not get longer with shift"
+xdotool click 1
+xdotool keyup shift
+note "shift-click on INSTALL (caption UNINSTALL while shift was down)"
+
+wait_until "the three bundles are removed" no_bundle_present
+wait_until "the success view shows after the uninstall" eval 'shoot uninstalled && shows_success_view uninstalled'
+for folder in "${folders[@]}"; do
+    [ -d "$folder" ] || fail "the install folder $folder went away with the bundle"
+done
+
+stop_installer
+note "passed"
