@@ -87,14 +87,21 @@ fi
 # Waiting for a condition, never for a fixed time.
 
 # wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds.
+#
+# While it waits, the pointer trembles by one pixel, as a hand on a mouse does. Without any new
+# input the installer can leave an event that has already arrived (the release of a click, say)
+# unhandled until the next one comes; a pointer held perfectly still would wait for ever.
 wait_until() {
     local what=$1
     shift
     local end=$((SECONDS + wait_limit))
+    local step=1
 
     until "$@"; do
         [ $SECONDS -lt $end ] || fail "$what (waited ${wait_limit} s)"
         [ $SECONDS -lt $run_limit ] || fail "$what (the run took longer than ${run_limit} s)"
+        [ -n "$window" ] && xdotool mousemove_relative -- "$step" 0
+        step=$((-step))
         sleep 0.1
     done
 }
