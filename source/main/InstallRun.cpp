@@ -16,9 +16,17 @@ juce::StringArray RunReport::getFailureLines() const
     juce::StringArray lines;
 
     for (const auto& outcome : outcomes)
-        if (! outcome.succeeded)
-            lines.add (formatNames[outcome.formatIndex] + (uninstall ? " not removed: " : " not installed: ")
-                       + outcome.reason + ". Nothing was changed.");
+    {
+        if (outcome.succeeded)
+            continue;
+
+        // A reason with a detail after "; " says where the old version was left: then something
+        // did change, and the line must not claim otherwise.
+        const auto leftUntouched = ! outcome.reason.contains ("; ");
+
+        lines.add (formatNames[outcome.formatIndex] + (uninstall ? " not removed: " : " not installed: ")
+                   + outcome.reason + (leftUntouched ? ". Nothing was changed." : "."));
+    }
 
     return lines;
 }

@@ -8,7 +8,8 @@ struct FormatOutcome
 {
     int formatIndex = -1;
     bool succeeded = true;
-    juce::String reason; // short, lower case, e.g. "disk full"; empty on success
+    juce::String reason; // short, lower case, e.g. "disk full"; empty on success. A detail after
+                         // "; " tells where a version was left when the bundle could not be kept.
 };
 
 /** The record of one run: one outcome per processed format, in format order. */
