@@ -47,6 +47,9 @@ public:
     /** Installs (or, in uninstall mode, removes) every selected format, then shows the result. */
     void installSelectedFormats();
 
+    /** Ends a run: keeps its report, hides the install controls for good and shows the result. */
+    void finishRun (RunReport report);
+
     //==============================================================================
     int lastModifierFlags = 0;
     CustomLookAndFeel customLookAndFeel;

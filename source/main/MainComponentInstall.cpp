@@ -29,8 +29,8 @@ namespace
 
 void MainComponent::installSelectedFormats()
 {
-    runReport = {};
-    runReport.uninstall = uninstallMode;
+    RunReport report;
+    report.uninstall = uninstallMode;
 
     // VST3, CLAP, AAX in turn, each from start to end before the next. The archive is read in
     // place from the resource table: no copy is needed.
@@ -44,7 +44,7 @@ void MainComponent::installSelectedFormats()
         const auto result = uninstallMode ? uninstallBundle (installFolders[(size_t) i], bundleName)
                                           : installBundle (installFolders[(size_t) i], bundleName, archive.data, (size_t) archive.size);
 
-        runReport.outcomes.add ({ i, result.wasOk(), result.getErrorMessage() });
+        report.outcomes.add ({ i, result.wasOk(), result.getErrorMessage() });
         selected[(size_t) i] = false;
 
         // Unpacking read the whole archive into resident memory; only one is needed at a time.
@@ -52,6 +52,12 @@ void MainComponent::installSelectedFormats()
             releaseMappedPages (archive.data, (size_t) archive.size);
     }
 
+    finishRun (std::move (report));
+}
+
+void MainComponent::finishRun (RunReport report)
+{
+    runReport = std::move (report);
     runFinished = true;
 
     for (auto& button : formatButtons)

@@ -69,19 +69,6 @@ namespace
         return count;
     }
 
-    /** Ends a run the way the install run leaves the component. */
-    void finishRun (MainComponent& component, const RunReport& report)
-    {
-        component.runReport = report;
-        component.runFinished = true;
-
-        for (auto& button : component.formatButtons)
-            button->setVisible (false);
-
-        component.selectAllButton->setVisible (false);
-        component.installButton->setVisible (false);
-    }
-
     RunReport failedReport()
     {
         RunReport report;
@@ -238,7 +225,7 @@ TEST_F (MainComponentPaintTest, showsTheGreenMarkAndNoRowsAfterASuccessfulRun)
 
     RunReport report;
     report.outcomes.add ({ 1, true, {} });
-    finishRun (component, report);
+    component.finishRun (report);
     const auto image = snapshotOf (component);
 
     EXPECT_GT (snapshot::countNear (image, resultIconBox, Palette::green), 200);
@@ -258,7 +245,7 @@ TEST_F (MainComponentPaintTest, showsTheGreenMarkAndNoRowsAfterASuccessfulRun)
 TEST_F (MainComponentPaintTest, showsTheWarningPictureAndFailureLinesAfterAFailedRun)
 {
     MainComponent component (locations);
-    finishRun (component, failedReport());
+    component.finishRun (failedReport());
     const auto image = snapshotOf (component);
 
     EXPECT_GT (snapshot::countNear (image, resultIconBox, orange, 10), 200);
@@ -282,7 +269,7 @@ TEST_F (MainComponentPaintTest, leavesTheLogoAndInstallIconInTheirConstructedCol
     ASSERT_NE (component.buttonIcons[4], nullptr);
 
     snapshotOf (component);
-    finishRun (component, {});
+    component.finishRun ({});
     snapshotOf (component);
 
     const auto logo = render (*component.logo);

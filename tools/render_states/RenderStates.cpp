@@ -41,18 +41,6 @@ namespace
         return true;
     }
 
-    void finishRun (MainComponent& component, const RunReport& report)
-    {
-        component.runReport = report;
-        component.runFinished = true;
-
-        for (auto& button : component.formatButtons)
-            button->setVisible (false);
-
-        component.selectAllButton->setVisible (false);
-        component.installButton->setVisible (false);
-    }
-
     int renderStates (const juce::File& outFolder, const juce::File& outdatedModule, int size)
     {
         if (! outFolder.createDirectory())
@@ -79,19 +67,19 @@ namespace
         render ("fresh", [] (MainComponent&) {});
         render ("all_selected", [] (MainComponent& c) { c.selected = { true, true, true }; });
         render ("shift_held", [] (MainComponent& c) { c.uninstallMode = true; });
-        render ("success", [] (MainComponent& c) { finishRun (c, {}); });
+        render ("success", [] (MainComponent& c) { c.finishRun ({}); });
 
         RunReport failed;
         failed.outcomes.add ({ 0, false, "disk full" });
         failed.outcomes.add ({ 1, true, {} });
         failed.outcomes.add ({ 2, false, "access denied" });
-        render ("failure", [&failed] (MainComponent& c) { finishRun (c, failed); });
+        render ("failure", [&failed] (MainComponent& c) { c.finishRun (failed); });
 
         RunReport failedThree;
         failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created" });
         failedThree.outcomes.add ({ 1, false, "disk full" });
         failedThree.outcomes.add ({ 2, false, "access denied" });
-        render ("failure_three", [&failedThree] (MainComponent& c) { finishRun (c, failedThree); });
+        render ("failure_three", [&failedThree] (MainComponent& c) { c.finishRun (failedThree); });
 
         // A CLAP file without a version: installed.
         root.getChildFile ("Common Files/CLAP/Morvane4.clap").create();
