@@ -1,5 +1,6 @@
 // The application object and its one window.
 #include "../main/MainComponent.h"
+#include "WineRepaintPump.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -55,6 +56,9 @@ public:
         }
 
     private:
+        // Under Wine only; on Windows it does nothing (see WineRepaintPump.h).
+        WineRepaintPump repaintPump { *this };
+
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };
 
