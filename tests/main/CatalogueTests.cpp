@@ -27,13 +27,13 @@ TEST (Catalogue, findsTheModuleInsideEachBundle)
     const juce::File folder ("/plugins");
 
     const auto vst3 = getBundlePath (folder, "Morvane4", 0);
-    EXPECT_EQ (getModulePath (vst3, "Morvane4", 0).getFullPathName(), "/plugins/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3");
+    EXPECT_EQ (getModulePath (vst3, "Morvane4", 0).getFullPathName(), juce::File ("/plugins/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3").getFullPathName());
 
     const auto clap = getBundlePath (folder, "Morvane4", 1);
     EXPECT_EQ (getModulePath (clap, "Morvane4", 1), clap);
 
     const auto aax = getBundlePath (folder, "Morvane4", 2);
-    EXPECT_EQ (getModulePath (aax, "Morvane4", 2).getFullPathName(), "/plugins/Morvane4.aaxplugin/Contents/x64/Morvane4.aaxplugin");
+    EXPECT_EQ (getModulePath (aax, "Morvane4", 2).getFullPathName(), juce::File ("/plugins/Morvane4.aaxplugin/Contents/x64/Morvane4.aaxplugin").getFullPathName());
 }
 
 TEST (Catalogue, statusWords)

@@ -3,7 +3,9 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <dlfcn.h>
+#if JUCE_LINUX
+ #include <dlfcn.h>
+#endif
 
 /** Drives a component through the framework's own mouse path, as a person's pointer would: the
     system pointer is moved there and the window is told of the move, so hover and press states,
@@ -72,12 +74,14 @@ private:
         Xlib's default handler would end it instead. */
     static void ignoreXErrorsLikeTheApplication()
     {
+       #if JUCE_LINUX
         using ErrorHandler = int (*) (void*, void*);
         using SetErrorHandler = ErrorHandler (*) (ErrorHandler);
 
         if (auto* xlib = dlopen ("libX11.so.6", RTLD_LAZY))
             if (auto* setHandler = reinterpret_cast<SetErrorHandler> (dlsym (xlib, "XSetErrorHandler")))
                 setHandler ([] (void*, void*) { return 0; });
+       #endif
     }
 
     void send (juce::Point<int> positionInComponent, juce::ModifierKeys mods)

@@ -1,7 +1,9 @@
-// Windows only: the file versions that Windows' version API reads through juce::File::getVersion,
-// from the carried archives' modules and from modules of other versions.
+// Windows only: the file versions that Windows' version API reads through juce::File::getVersion
+// (what the installed-state detection uses on Windows), from the carried archives' modules and from
+// modules of other versions, and our own PE reader's agreement with it on the same files.
 #include "TestFolder.h"
 #include "main/Catalogue.h"
+#include "main/PeVersion.h"
 
 #include <BinaryData.h>
 #include <juce_core/juce_core.h>
@@ -10,60 +12,91 @@
 
 namespace
 {
-struct CarriedArchive
-{
-    const char* data;
-    int size;
-};
+    struct CarriedArchive
+    {
+        const char* data;
+        int size;
+    };
 
-// The archives in format-index order (VST3, CLAP, AAX).
-const std::array<CarriedArchive, numFormats> carriedArchives { { { BinaryData::vst3_zip, BinaryData::vst3_zipSize },
-                                                                  { BinaryData::clap_zip, BinaryData::clap_zipSize },
-                                                                  { BinaryData::aax_zip, BinaryData::aax_zipSize } } };
+    // The archives in format-index order (VST3, CLAP, AAX).
+    const std::array<CarriedArchive, numFormats> carriedArchives { { { BinaryData::vst3_zip, BinaryData::vst3_zipSize },
+                                                                      { BinaryData::clap_zip, BinaryData::clap_zipSize },
+                                                                      { BinaryData::aax_zip, BinaryData::aax_zipSize } } };
 
-// Modules written at build time by tools/pe_module.py, in a folder of the build tree.
-juce::File fixtureModule (const char* fileName)
-{
-    return juce::File (TW_VERSION_FIXTURES_DIR).getChildFile (fileName);
-}
+    // Modules written at build time by tools/pe_module.py: the shared set of the engine's tests and
+    // a few with unusual numbers. The test program runs under Wine, which shows the build machine's
+    // file system as drive Z:.
+    juce::File sharedModule (const juce::String& fileName)
+    {
+        return juce::File ("Z:" TW_PE_MODULES_DIR).getChildFile (fileName);
+    }
+
+    juce::File unusualModule (const juce::String& fileName)
+    {
+        return juce::File ("Z:" TW_VERSION_FIXTURES_DIR).getChildFile (fileName);
+    }
+
+    std::string readWithOurReader (const juce::File& file)
+    {
+        juce::MemoryBlock bytes;
+
+        if (! file.loadFileAsData (bytes))
+            return "(unreadable)";
+
+        return readPeFileVersion (bytes.getData(), bytes.getSize());
+    }
 } // namespace
 
 class FileVersionTest : public testing::Test
 {
 protected:
+    /** Unpacks every carried archive into the folder; gives the three modules in format order. */
+    juce::Array<juce::File> unpackCarriedModules()
+    {
+        juce::Array<juce::File> modules;
+
+        for (int format = 0; format < numFormats; ++format)
+        {
+            juce::MemoryInputStream archiveStream (carriedArchives[(size_t) format].data,
+                                                   (size_t) carriedArchives[(size_t) format].size,
+                                                   false);
+            juce::ZipFile archive (archiveStream);
+            EXPECT_TRUE (archive.uncompressTo (folder.get(), true).wasOk()) << formatNames[format];
+            modules.add (getModulePath (getBundlePath (folder.get(), Product::name, format), Product::name, format));
+        }
+
+        return modules;
+    }
+
     TestFolder folder;
 };
 
 TEST_F (FileVersionTest, readsTheCarriedVersionFromEachUnpackedArchivesModule)
 {
+    const auto modules = unpackCarriedModules();
+
     for (int format = 0; format < numFormats; ++format)
     {
         SCOPED_TRACE (formatNames[format]);
-
-        juce::MemoryInputStream archiveStream (carriedArchives[(size_t) format].data,
-                                               (size_t) carriedArchives[(size_t) format].size,
-                                               false);
-        juce::ZipFile archive (archiveStream);
-        ASSERT_TRUE (archive.uncompressTo (folder.get(), true).wasOk());
-
-        const auto module = getModulePath (getBundlePath (folder.get(), Product::name, format), Product::name, format);
-        ASSERT_TRUE (module.existsAsFile()) << module.getFullPathName();
-        EXPECT_EQ (module.getVersion(), "4.0.2.0");
+        ASSERT_TRUE (modules[format].existsAsFile()) << modules[format].getFullPathName();
+        EXPECT_EQ (modules[format].getVersion(), "4.0.2.0");
     }
 }
 
 TEST_F (FileVersionTest, readsEachFieldOfOtherVersionsInDecimal)
 {
-    EXPECT_EQ (fixtureModule ("v4_0_1_0.dll").getVersion(), "4.0.1.0");
-    EXPECT_EQ (fixtureModule ("v4_1_0_0.dll").getVersion(), "4.1.0.0");
-    EXPECT_EQ (fixtureModule ("v1_2_3_4.dll").getVersion(), "1.2.3.4");
-    EXPECT_EQ (fixtureModule ("v65535_0_258_65535.dll").getVersion(), "65535.0.258.65535");
-    EXPECT_EQ (fixtureModule ("v0_0_0_0.dll").getVersion(), "0.0.0.0");
+    EXPECT_EQ (sharedModule ("module-4.0.1.0.dll").getVersion(), "4.0.1.0");
+    EXPECT_EQ (sharedModule ("module-3.12.0.0.dll").getVersion(), "3.12.0.0");
+    EXPECT_EQ (sharedModule ("module-4.0.10.0.dll").getVersion(), "4.0.10.0");
+    EXPECT_EQ (sharedModule ("module-5.0.0.0.dll").getVersion(), "5.0.0.0");
+    EXPECT_EQ (unusualModule ("v1_2_3_4.dll").getVersion(), "1.2.3.4");
+    EXPECT_EQ (unusualModule ("v65535_0_258_65535.dll").getVersion(), "65535.0.258.65535");
+    EXPECT_EQ (unusualModule ("v0_0_0_0.dll").getVersion(), "0.0.0.0");
 }
 
 TEST_F (FileVersionTest, givesNoVersionForFilesWithoutAVersionResource)
 {
-    EXPECT_EQ (fixtureModule ("no_version.dll").getVersion(), "");
+    EXPECT_EQ (sharedModule ("module-without-version.dll").getVersion(), "");
 
     const auto text = folder / "Morvane4.clap";
     ASSERT_TRUE (text.replaceWithText ("not a module"));
@@ -71,4 +104,27 @@ TEST_F (FileVersionTest, givesNoVersionForFilesWithoutAVersionResource)
 
     EXPECT_EQ ((folder / "missing.dll").getVersion(), "");
     EXPECT_EQ (folder.get().getVersion(), "");
+}
+
+TEST_F (FileVersionTest, ourPeReaderAgreesWithWindowsOnEveryModule)
+{
+    juce::Array<juce::File> files = unpackCarriedModules();
+
+    for (const auto* name : { "module-4.0.2.0.dll", "module-4.0.1.0.dll", "module-3.12.0.0.dll",
+                              "module-4.0.10.0.dll", "module-5.0.0.0.dll", "module-without-version.dll" })
+        files.add (sharedModule (name));
+
+    for (const auto* name : { "v1_2_3_4.dll", "v65535_0_258_65535.dll", "v0_0_0_0.dll" })
+        files.add (unusualModule (name));
+
+    const auto text = folder / "not-a-module.dll";
+    ASSERT_TRUE (text.replaceWithText ("MZ but nothing more"));
+    files.add (text);
+
+    for (const auto& file : files)
+    {
+        SCOPED_TRACE (file.getFullPathName().toStdString());
+        ASSERT_TRUE (file.existsAsFile());
+        EXPECT_EQ (readWithOurReader (file), file.getVersion().toStdString());
+    }
 }
