@@ -3,7 +3,7 @@
 #
 #   tests/windows/wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
 #
-# The first call creates the prefix (15 to 25 s). Wine's server and its helper processes are
+# The first call creates the prefix (5 to 25 s). Wine's server and its helper processes are
 # started here, detached and with their streams closed: when a test program starts them instead,
 # they inherit CTest's pipes and hold them open, and CTest waits seconds per test or hangs. The
 # server ends by itself 20 s after the last program; 'wineserver -k' with the same WINEPREFIX
@@ -30,6 +30,13 @@ wineserver=/usr/lib/wine/wineserver
 mkdir -p "$(dirname "$WINEPREFIX")"
 {
     flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        # Making a prefix leaves a second services.exe running, which stalls every later program
+        # start by seconds: that first server is ended, and Wine started anew below.
+        setsid --wait "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&- || true
+        "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
+        "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
+    fi
     # wineserver -p exits with 0 after starting a server, and non-zero when one already runs.
     if setsid --wait "$wineserver" -p20 </dev/null >/dev/null 2>&1 9>&-; then
         setsid --wait "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true

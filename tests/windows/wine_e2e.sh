@@ -1,0 +1,409 @@
+#!/usr/bin/env bash
+# End-to-end run of the Windows executable under Wine, on a virtual display, in a fresh Wine
+# prefix: started, looked at and clicked as a person would, and checked from Linux on the prefix's
+# drive C: and in screenshots.
+#
+#   wine_e2e.sh WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP
+#
+# WORK_FOLDER is emptied and holds the prefix, logs and screenshots (kept after a failure).
+# TW_RENDER_STATES_EXE, the project's renderer of the main view, draws the reference pictures under
+# the same Wine; MODULE_4.0.2.0 is a plug-in module with file version 4.0.2.0 for the reference of
+# an installed row.
+#
+# First start: the window is titled "tw_installer", has a 600 x 600 client area and shows the main
+# view; the settings file is written with the default folders; a click on VST3 and on CLAP selects
+# them, SELECT ALL selects AAX too, INSTALL unpacks the three bundles into the prefix's system
+# plug-in folders and the success view shows; Alt+F4 closes the window and ends the program.
+# Second start: the three formats begin selected and their rows read "v4.0.2.0 INSTALLED", as the
+# renderer draws such a row; the settings file is read, not rewritten.
+#
+# Exits 0 when everything was seen, 1 on the first thing that was not.
+set -euo pipefail
+
+if [ $# -ne 7 ]; then
+    echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP" >&2
+    exit 2
+fi
+
+work=$1
+installer=$2
+renderer=$3
+current_module=$4
+archives=("$5" "$6" "$7") # by format index: VST3, CLAP, AAX
+
+# Every wait below is bounded, and so is the whole run.
+wait_limit=60
+run_limit=420
+SECONDS=0
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+convert=/usr/bin/convert
+compare=/usr/bin/compare
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+note() { echo "[$SECONDS s] $*"; }
+
+for tool in "$wine" "$wineserver" Xvfb xdotool xwininfo import "$convert" "$compare" /usr/bin/python3; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps-windows installs it)"
+done
+
+rm -rf "$work"
+mkdir -p "$work/shots"
+work=$(cd "$work" && pwd)
+
+export WINEPREFIX="$work/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+drive_c="$WINEPREFIX/drive_c"
+common_files="$drive_c/Program Files/Common Files"
+folders=("$common_files/VST3" "$common_files/CLAP" "$common_files/Avid/Audio/Plug-Ins")
+bundles=("${folders[0]}/Morvane4.vst3" "${folders[1]}/Morvane4.clap" "${folders[2]}/Morvane4.aaxplugin")
+settings_folder="$drive_c/ProgramData/Tarnwick"
+settings_file="$settings_folder/PluginManagerSettings.txt"
+
+#==================================================================================================
+# Leaving the machine as it was: the program, Wine and the display end with the run.
+
+xvfb_pid=""
+app_pid=""
+
+cleanup() {
+    local status=$?
+    set +e # everything below runs, whatever fails
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    if [ $status -eq 0 ]; then
+        [ -n "${TW_E2E_KEEP:-}" ] || rm -rf "$work" # TW_E2E_KEEP=1 keeps the screenshots
+    else
+        echo "Screenshots and logs kept in $work" >&2
+    fi
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+#==================================================================================================
+# Waiting for a condition, never for a fixed time.
+
+window=""
+
+# wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds. While it waits,
+# the pointer trembles by one pixel, as a hand on a mouse does, so that no event already received
+# waits for the next input.
+wait_until() {
+    local what=$1
+    shift
+    local end=$((SECONDS + wait_limit))
+    local step=1
+
+    until "$@"; do
+        [ $SECONDS -lt $end ] || fail "$what (waited ${wait_limit} s)"
+        [ $SECONDS -lt $run_limit ] || fail "$what (the run took longer than ${run_limit} s)"
+        [ -n "$window" ] && xdotool mousemove_relative -- "$step" 0 2>/dev/null
+        step=$((-step))
+        sleep 0.1
+    done
+}
+
+#==================================================================================================
+# The display, Wine, the window and its pixels.
+
+start_display() {
+    mkfifo "$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local number
+    read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    note "display $DISPLAY"
+}
+
+# Wine's server and helper processes are started apart from this script's streams, which CTest
+# reads: processes that held them open would keep CTest waiting.
+start_wine() {
+    "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1 || fail "wineboot could not make the prefix"
+    [ -d "$drive_c/windows/system32" ] || fail "the prefix has no C:\\windows\\system32"
+    # Making a prefix leaves a second services.exe running, and with it every later program start
+    # stalls for up to 10 s: Wine is started anew, once, persistent for the whole run.
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w
+    "$wineserver" -p </dev/null >/dev/null 2>&1 || fail "Wine's server did not start"
+    "$wine" wineboot </dev/null >>"$work/wineboot.log" 2>&1 || fail "Wine did not start in the new prefix"
+    note "fresh Wine prefix $WINEPREFIX ($("$wine" --version 2>/dev/null || echo Wine))"
+}
+
+window_x=0
+window_y=0
+
+find_window() {
+    window=$(xdotool search --onlyvisible --name '^tw_installer$' 2>/dev/null | tail -n 1) || return 1
+    [ -n "$window" ]
+}
+
+# shoot NAME: a screenshot of the window's client area, $work/shots/NAME.png.
+shoot() {
+    import -window "$window" "$work/shots/$1.png" 2>/dev/null
+}
+
+# pixel NAME X Y: the colour at a point of a screenshot, as RRGGBB.
+pixel() {
+    "$convert" "$work/shots/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c 1-6
+}
+
+near() { # near RRGGBB RRGGBB: every channel within 12
+    local a=$1 b=$2 i
+    for i in 0 2 4; do
+        local d=$((16#${a:i:2} - 16#${b:i:2}))
+        [ ${d#-} -le 12 ] || return 1
+    done
+}
+
+# count_near NAME X Y W H RRGGBB: how many pixels of the region are within 5% of the colour.
+count_near() {
+    local rgb=$6
+    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fuzz 5% \
+        -fill black +opaque "#$rgb" -fill white -opaque "#$rgb" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# brightest NAME X Y W H: the brightest channel value (0..255) in a region of a screenshot.
+brightest() {
+    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fx 'max(r,max(g,b))' \
+        -format '%[fx:round(255*maxima)]' info:
+}
+
+# differing A X Y B X Y W H: how many pixels differ (beyond 10%) between a W x H region of picture
+# A at (X, Y) and one of picture B at its (X, Y). Pictures are paths.
+differing() {
+    local result
+    # (Debian's ImageMagick policy refuses /dev/fd paths: the crops go through files.)
+    "$convert" "$1" -crop "$7x$8+$2+$3" +repage "$work/crop-a.png"
+    "$convert" "$4" -crop "$7x$8+$5+$6" +repage "$work/crop-b.png"
+    result=$("$compare" -metric AE -fuzz 10% "$work/crop-a.png" "$work/crop-b.png" null: 2>&1 || true)
+    result=${result%% *}
+    [[ "$result" =~ ^[0-9]+$ ]] && echo "$result" || echo 999999 # unreadable pictures differ
+}
+
+# The buttons at 600 x 600, in window coordinates (x, y, width, height).
+vst3=(24 180 270 60)
+clap=(306 180 270 60)
+aax=(24 252 270 60)
+select_all=(462 132 114 30)
+install=(516 441 60 60)
+success_icon=(96 240 408 84)
+success_text=(24 340 552 56)
+header=(0 0 600 170) # top bar, logo, title, version line, "FORMATS" and SELECT ALL
+
+rect_of() { local -n r=$1; echo "${r[@]}"; }
+
+click_on() { # click_on BUTTON: a click at the button's centre
+    local x y w h
+    read -r x y w h < <(rect_of "$1")
+    xdotool mousemove --window "$window" $((x + w / 2)) $((y + h / 2)) click 1
+}
+
+# A format row's status line: the bottom 18 pixels (3 units) of its text box, which starts 10 units
+# right of the row and 1.5 units inside it.
+status_line_of() { # status_line_of ROW: x y w h
+    local x y w h
+    read -r x y w h < <(rect_of "$1")
+    echo $((x + 69)) $((y + h - 9 - 20)) 190 20
+}
+
+# The yellow selection outline (3 pixels, centred on the edge), on the left edge half-way down.
+is_selected() { # is_selected SHOT ROW
+    local x y w h
+    read -r x y w h < <(rect_of "$2")
+    near "$(pixel "$1" "$x" $((y + h / 2)))" D3C55F
+}
+
+# The window shows the main view: the blue top bar and the black background have been drawn.
+shows_main_view() { # shows_main_view SHOT
+    near "$(pixel "$1" 300 2)" 0094D8 && near "$(pixel "$1" 300 350)" 111111
+}
+
+window_is_ready() {
+    find_window && shoot ready && shows_main_view ready
+}
+
+start_installer() {
+    "$wine" "$installer" </dev/null >"$work/installer-$1.log" 2>&1 &
+    app_pid=$!
+    window=""
+    wait_until "the installer's window appears and draws" window_is_ready
+    note "installer started ($1), window $window"
+}
+
+installer_has_ended() { # (an ended child stays a zombie until it is waited for)
+    local state
+    state=$(ps -o stat= -p "$app_pid" 2>/dev/null) || return 0
+    [[ "$state" == Z* ]]
+}
+
+# Closing the window as a person would without a mouse on the title bar: Alt+F4, which Windows
+# turns into the window's close command. (The display has no window manager, so no title bar.)
+close_installer() {
+    xdotool mousemove --window "$window" 300 100 click 1 # focus: the header, where no button is
+    xdotool key alt+F4
+    wait_until "the installer ends after its window is closed" installer_has_ended
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    window=""
+}
+
+#==================================================================================================
+# What should be on disk.
+
+# Every entry of the archive is in the folder, byte for byte; prints how many files.
+matches_archive() { # matches_archive ARCHIVE FOLDER
+    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
+import os, sys, zipfile
+archive, folder = sys.argv[1], sys.argv[2]
+files = 0
+with zipfile.ZipFile(archive) as z:
+    for entry in z.infolist():
+        path = os.path.join(folder, *entry.filename.replace("\\", "/").rstrip("/").split("/"))
+        if entry.filename.endswith(("/", "\\")):
+            ok = os.path.isdir(path)
+        else:
+            files += 1
+            ok = os.path.isfile(path) and open(path, "rb").read() == z.read(entry)
+        if not ok:
+            sys.exit(f"{entry.filename}: missing or different in {folder}")
+print(files)
+PYTHON
+}
+
+all_bundles_present() {
+    [ -d "${bundles[0]}" ] && [ -f "${bundles[1]}" ] && [ -d "${bundles[2]}" ]
+}
+
+# The settings file as the program writes it with the default folders: XML declaration, an empty
+# line, and the element with its attributes wrapped after 60 characters, every line ending in CR LF.
+expected_settings() {
+    local note="These are the paths that all Tarnwick installers will use for their respective formats. Edit them to personal taste, but keep in mind that some formats have specific homes. Use this feature at your own risk; follow the naming and separator conventions exactly as you see them, or you could end up with unintended consequences. If you delete this file, the next time you run the Plugin Manager for any TW product, a new one with the default locations will be written."
+    local indent="                        " # 24 spaces: the tag name and its bracket
+    # Each attribute is written as a space, its name, "=" and its quoted value.
+    printf '%s\r\n' \
+        '<?xml version="1.0" encoding="UTF-8"?>' \
+        '' \
+        "<Plugin_Manager_Settings Important_Note:=\"$note\"" \
+        "${indent} CLAP_Path=\"C:\\Program Files\\Common Files\\CLAP\" VST3_Path=\"C:\\Program Files\\Common Files\\VST3\"" \
+        "${indent} AAX_Path=\"C:\\Program Files\\Common Files\\Avid\\Audio\\Plug-Ins\"/>"
+}
+
+# The success view: the green install mark, "SUCCESS!" in white, no format rows, no SELECT ALL.
+shows_success_view() { # shows_success_view SHOT
+    local shot=$1 row x y w h
+    [ "$(count_near "$shot" "${success_icon[@]}" 86CF7A)" -ge 200 ] || return 1
+    [ "$(brightest "$shot" "${success_text[@]}")" -ge 224 ] || return 1
+    for row in vst3 clap aax select_all; do
+        read -r x y w h < <(rect_of $row)
+        near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111 || return 1
+    done
+}
+
+#==================================================================================================
+start_display
+start_wine
+
+# The maker's installers share C:\ProgramData\Tarnwick; an installer writes its settings file only
+# into that folder when it exists.
+mkdir -p "$settings_folder"
+for folder in "${folders[@]}"; do
+    [ ! -e "$folder" ] || fail "$folder exists before the first start"
+done
+
+# The reference pictures, drawn by the project's renderer under the same Wine: the fresh view,
+# and a view whose VST3 row has a module of version 4.0.2.0 installed (the renderer's "outdated"
+# picture, here with a current module).
+"$wine" "$renderer" "Z:$work/reference" "Z:$current_module" 600 </dev/null >"$work/render.log" 2>&1 \
+    || fail "tw_render_states could not draw the reference pictures ($(cat "$work/render.log"))"
+reference_fresh="$work/reference/fresh.png"
+reference_installed="$work/reference/one_outdated.png"
+[ -f "$reference_fresh" ] && [ -f "$reference_installed" ] || fail "the renderer wrote no reference pictures"
+
+#==================================================================================================
+# First start: look at the window, select the three formats, install them.
+
+start_installer first
+
+title=$(xdotool getwindowname "$window")
+[ "$title" = tw_installer ] || fail "the window's title is '$title'"
+geometry=$(xwininfo -id "$window")
+width=$(awk '/^ *Width:/ { print $2 }' <<<"$geometry")
+height=$(awk '/^ *Height:/ { print $2 }' <<<"$geometry")
+[ "$width" = 600 ] && [ "$height" = 600 ] || fail "the client area is $width x $height, not 600 x 600"
+note "window titled '$title', client area $width x $height"
+
+xdotool mousemove --window "$window" 300 340 # on no button: nothing hovered
+wait_until "the main view shows its header as the renderer draws it" \
+    eval 'shoot start && [ "$(differing "$work/shots/start.png" 0 0 "$reference_fresh" 0 0 600 170)" -le 60 ]'
+for row in vst3 clap aax; do
+    is_selected start $row && fail "$row begins selected although nothing is installed"
+done
+note "main view drawn: header as rendered ($(differing "$work/shots/start.png" 0 0 "$reference_fresh" 0 0 "${header[2]}" "${header[3]}") pixels differ), no format selected"
+
+wait_until "the settings file is written" test -f "$settings_file"
+expected_settings >"$work/expected-settings.txt"
+cmp "$settings_file" "$work/expected-settings.txt" \
+    || fail "C:\\ProgramData\\Tarnwick\\PluginManagerSettings.txt differs from the expected bytes (see $work)"
+cp "$settings_file" "$work/settings-after-first-start.txt"
+note "settings file written byte for byte as expected ($(wc -c <"$settings_file") bytes, CR LF lines)"
+for folder in "${folders[@]}"; do
+    [ ! -e "$folder" ] || fail "$folder was created at start although the file was only written"
+done
+
+click_on vst3
+wait_until "VST3 shows selected after a click" eval 'shoot clicked_vst3 && is_selected clicked_vst3 vst3'
+click_on clap
+wait_until "CLAP shows selected after a click" eval 'shoot clicked_clap && is_selected clicked_clap clap'
+is_selected clicked_clap vst3 || fail "clicking CLAP cleared VST3"
+is_selected clicked_clap aax && fail "AAX was selected without a click"
+click_on select_all
+wait_until "SELECT ALL selects AAX too" eval 'shoot select_all && is_selected select_all aax'
+note "VST3 and CLAP selected by clicks, AAX by SELECT ALL"
+
+click_on install
+wait_until "the three bundles are on drive C:" all_bundles_present
+wait_until "the success view shows after INSTALL" eval 'shoot installed && shows_success_view installed'
+for i in 0 1 2; do
+    files=$(matches_archive "${archives[i]}" "${folders[i]}") || fail "the unpacked bundle differs from its archive"
+    note "$(basename "${bundles[i]}") in ${folders[i]#"$drive_c/"}: $files files, as in $(basename "${archives[i]}")"
+done
+
+close_installer
+note "closed with Alt+F4"
+
+#==================================================================================================
+# Second start: the three formats show as installed with the carried version.
+
+start_installer second
+xdotool mousemove --window "$window" 300 340
+wait_until "the second start draws VST3 selected" eval 'shoot second && is_selected second vst3'
+for row in vst3 clap aax; do
+    is_selected second $row || fail "$row does not begin selected although it is installed"
+done
+
+# The VST3 row as the renderer draws an installed, selected row with version 4.0.2.0.
+row_difference=$(differing "$work/shots/second.png" "${vst3[0]}" "${vst3[1]}" "$reference_installed" "${vst3[0]}" "${vst3[1]}" "${vst3[2]}" "${vst3[3]}")
+[ "$row_difference" -le 40 ] || fail "the VST3 row differs from the rendered 'v4.0.2.0 INSTALLED' row in $row_difference pixels"
+# The CLAP and AAX rows carry the same status line; the first start's said something else.
+read -r sx sy sw sh < <(status_line_of vst3)
+for row in clap aax; do
+    read -r rx ry _ _ < <(status_line_of $row)
+    [ "$(differing "$work/shots/second.png" "$sx" "$sy" "$work/shots/second.png" "$rx" "$ry" "$sw" "$sh")" -le 10 ] \
+        || fail "the $row row's status line differs from VST3's 'v4.0.2.0 INSTALLED'"
+done
+[ "$(differing "$work/shots/second.png" "$sx" "$sy" "$work/shots/start.png" "$sx" "$sy" "$sw" "$sh")" -ge 100 ] \
+    || fail "the VST3 status line reads the same as before the install"
+note "second start: all three selected, rows read v4.0.2.0 INSTALLED (VST3 row $row_difference pixels off the rendered one)"
+
+cmp -s "$settings_file" "$work/settings-after-first-start.txt" || fail "the second start rewrote the settings file"
+
+close_installer
+note "passed"
