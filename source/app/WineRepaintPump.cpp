@@ -1,14 +1,14 @@
 #include "WineRepaintPump.h"
 
 #if JUCE_WINDOWS
- #include <windows.h>
+#include <windows.h>
 #endif
 
 namespace
 {
-// About the rate of the vertical blanks that drive repaints on Windows.
-constexpr int pumpRateHz = 60;
-}
+    // About the rate of the vertical blanks that drive repaints on Windows.
+    constexpr int pumpRateHz = 60;
+} // namespace
 
 WineRepaintPump::WineRepaintPump (juce::Component& windowToPump)
     : window (windowToPump)

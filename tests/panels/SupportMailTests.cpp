@@ -44,7 +44,11 @@ sys.stdout.buffer.write(json.dumps(result, ensure_ascii=False).encode("utf-8"))
 
     /** A Windows test program (run under Wine) cannot start the build machine's Python; the
         checks against Python's URL functions run in the Linux build. */
-    constexpr bool canRunPython = ! JUCE_WINDOWS;
+#if JUCE_WINDOWS
+    constexpr bool canRunPython = false;
+#else
+    constexpr bool canRunPython = true;
+#endif
 
     const SystemDescription windowsDesktop { "Windows 10", "Windows (Desktop)", "Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz" };
 } // namespace

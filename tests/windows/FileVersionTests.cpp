@@ -20,8 +20,8 @@ namespace
 
     // The archives in format-index order (VST3, CLAP, AAX).
     const std::array<CarriedArchive, numFormats> carriedArchives { { { BinaryData::vst3_zip, BinaryData::vst3_zipSize },
-                                                                      { BinaryData::clap_zip, BinaryData::clap_zipSize },
-                                                                      { BinaryData::aax_zip, BinaryData::aax_zipSize } } };
+                                                                     { BinaryData::clap_zip, BinaryData::clap_zipSize },
+                                                                     { BinaryData::aax_zip, BinaryData::aax_zipSize } } };
 
     // Modules written at build time by tools/pe_module.py: the shared set of the engine's tests and
     // a few with unusual numbers. The test program runs under Wine, which shows the build machine's
