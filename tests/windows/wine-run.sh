@@ -32,9 +32,8 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         # Making a prefix leaves a second services.exe running, which stalls every later program
-        # start by seconds: that first server is ended, and Wine started anew below.
+        # start by seconds: that first Wine is let end by itself (about 5 s) and started anew below.
         setsid --wait "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&- || true
-        "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
         "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
     fi
     # wineserver -p exits with 0 after starting a server, and non-zero when one already runs.

@@ -74,7 +74,7 @@ cleanup() {
     local status=$?
     set +e # everything below runs, whatever fails
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-    [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null
+    [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null && "$wineserver" -w 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     if [ $status -eq 0 ]; then
         [ -n "${TW_E2E_KEEP:-}" ] || rm -rf "$work" # TW_E2E_KEEP=1 keeps the screenshots
@@ -128,8 +128,8 @@ start_wine() {
     "$wine" wineboot --init </dev/null >"$work/wineboot.log" 2>&1 || fail "wineboot could not make the prefix"
     [ -d "$drive_c/windows/system32" ] || fail "the prefix has no C:\\windows\\system32"
     # Making a prefix leaves a second services.exe running, and with it every later program start
-    # stalls for up to 10 s: Wine is started anew, once, persistent for the whole run.
-    "$wineserver" -k 2>/dev/null || true
+    # stalls for up to 10 s: Wine is let end by itself (about 5 s; killing it can strand a helper
+    # that is just starting) and started anew, persistent for the whole run.
     "$wineserver" -w
     "$wineserver" -p </dev/null >/dev/null 2>&1 || fail "Wine's server did not start"
     "$wine" wineboot </dev/null >>"$work/wineboot.log" 2>&1 || fail "Wine did not start in the new prefix"
