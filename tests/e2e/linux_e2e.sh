@@ -17,6 +17,9 @@
 # settings folder cannot be written.
 set -euo pipefail
 
+# shellcheck source=../e2e/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
 installer=$1
 archives=("$2" "$3" "$4") # by format index: VST3, CLAP, AAX
 
@@ -31,9 +34,6 @@ SECONDS=0
 
 convert=/usr/bin/convert
 compare=/usr/bin/compare
-
-fail() { echo "FAILED: $*" >&2; exit 1; }
-note() { echo "[$SECONDS s] $*"; }
 
 #==================================================================================================
 # Leaving the machine as it was.
@@ -85,26 +85,6 @@ fi
 
 #==================================================================================================
 # Waiting for a condition, never for a fixed time.
-
-# wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds.
-#
-# While it waits, the pointer trembles by one pixel, as a hand on a mouse does. Without any new
-# input the installer can leave an event that has already arrived (the release of a click, say)
-# unhandled until the next one comes; a pointer held perfectly still would wait for ever.
-wait_until() {
-    local what=$1
-    shift
-    local end=$((SECONDS + wait_limit))
-    local step=1
-
-    until "$@"; do
-        [ $SECONDS -lt $end ] || fail "$what (waited ${wait_limit} s)"
-        [ $SECONDS -lt $run_limit ] || fail "$what (the run took longer than ${run_limit} s)"
-        [ -n "$window" ] && xdotool mousemove_relative -- "$step" 0
-        step=$((-step))
-        sleep 0.1
-    done
-}
 
 #==================================================================================================
 # The display, the window and its pixels.
@@ -161,25 +141,6 @@ shoot() {
     "$convert" "$work/shots/root.png" -crop "600x600+$window_x+$window_y" +repage "$work/shots/$1.png"
 }
 
-# pixel NAME X Y: the colour at a point of a screenshot, as RRGGBB.
-pixel() {
-    "$convert" "$work/shots/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c 1-6
-}
-
-# brightest NAME X Y W H: the brightest channel value (0..255) in a region of a screenshot.
-brightest() {
-    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fx 'max(r,max(g,b))' \
-        -format '%[fx:round(255*maxima)]' info:
-}
-
-# count_near NAME X Y W H RRGGBB: how many pixels of the region are within 12 of the colour.
-count_near() {
-    local rgb=$6
-    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fuzz 5% \
-        -fill black +opaque "#$rgb" -fill white -opaque "#$rgb" \
-        -format '%[fx:round(mean*w*h)]' info:
-}
-
 # region_differs A B X Y W H: whether two screenshots differ inside a region.
 region_differs() {
     local a="$work/shots/$1.png" b="$work/shots/$2.png" geometry="$5x$6+$3+$4"
@@ -191,14 +152,6 @@ region_differs() {
     differing=$("$compare" -metric AE "$work/shots/region-a.png" "$work/shots/region-b.png" null: 2>&1 || true)
     [[ "${differing%% *}" =~ ^[0-9]+$ ]] || fail "could not compare screenshots: $differing"
     [ "${differing%% *}" != 0 ]
-}
-
-near() { # near RRGGBB RRGGBB: every channel within 12
-    local a=$1 b=$2 i
-    for i in 0 2 4; do
-        local d=$((16#${a:i:2} - 16#${b:i:2}))
-        [ ${d#-} -le 12 ] || return 1
-    done
 }
 
 # The grid at 600 x 600, in window coordinates (x, y, width, height).
@@ -242,30 +195,6 @@ is_selected() { # is_selected SHOT ROW
 
 bundles=("$work/VST3/Morvane4.vst3" "$work/CLAP/Morvane4.clap" "$work/AAX/Morvane4.aaxplugin")
 folders=("$work/VST3" "$work/CLAP" "$work/AAX")
-
-# Every entry of the archive is in the folder, byte for byte; also prints how many files.
-matches_archive() { # matches_archive ARCHIVE FOLDER
-    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
-import os, sys, zipfile
-archive, folder = sys.argv[1], sys.argv[2]
-files = 0
-with zipfile.ZipFile(archive) as z:
-    for entry in z.infolist():
-        path = os.path.join(folder, *entry.filename.replace("\\", "/").rstrip("/").split("/"))
-        if entry.filename.endswith(("/", "\\")):
-            ok = os.path.isdir(path)
-        else:
-            files += 1
-            ok = os.path.isfile(path) and open(path, "rb").read() == z.read(entry)
-        if not ok:
-            sys.exit(f"{entry.filename}: missing or different in {folder}")
-print(files)
-PYTHON
-}
-
-all_bundles_present() {
-    [ -d "${bundles[0]}" ] && [ -f "${bundles[1]}" ] && [ -d "${bundles[2]}" ]
-}
 
 no_bundle_present() {
     [ ! -e "${bundles[0]}" ] && [ ! -e "${bundles[1]}" ] && [ ! -e "${bundles[2]}" ]

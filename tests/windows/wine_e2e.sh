@@ -20,6 +20,9 @@
 # Exits 0 when everything was seen, 1 on the first thing that was not.
 set -euo pipefail
 
+# shellcheck source=../e2e/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/common.sh"
+
 if [ $# -ne 7 ]; then
     echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP" >&2
     exit 2
@@ -40,9 +43,6 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 convert=/usr/bin/convert
 compare=/usr/bin/compare
-
-fail() { echo "FAILED: $*" >&2; exit 1; }
-note() { echo "[$SECONDS s] $*"; }
 
 for tool in "$wine" "$wineserver" Xvfb xdotool xwininfo import "$convert" "$compare" /usr/bin/python3; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps-windows installs it)"
@@ -91,24 +91,6 @@ trap 'exit 1' INT TERM HUP
 
 window=""
 
-# wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds. While it waits,
-# the pointer trembles by one pixel, as a hand on a mouse does, so that no event already received
-# waits for the next input.
-wait_until() {
-    local what=$1
-    shift
-    local end=$((SECONDS + wait_limit))
-    local step=1
-
-    until "$@"; do
-        [ $SECONDS -lt $end ] || fail "$what (waited ${wait_limit} s)"
-        [ $SECONDS -lt $run_limit ] || fail "$what (the run took longer than ${run_limit} s)"
-        [ -n "$window" ] && xdotool mousemove_relative -- "$step" 0 2>/dev/null
-        step=$((-step))
-        sleep 0.1
-    done
-}
-
 #==================================================================================================
 # The display, Wine, the window and its pixels.
 
@@ -149,32 +131,6 @@ shoot() {
     import -window "$window" "$work/shots/$1.png" 2>/dev/null
 }
 
-# pixel NAME X Y: the colour at a point of a screenshot, as RRGGBB.
-pixel() {
-    "$convert" "$work/shots/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c 1-6
-}
-
-near() { # near RRGGBB RRGGBB: every channel within 12
-    local a=$1 b=$2 i
-    for i in 0 2 4; do
-        local d=$((16#${a:i:2} - 16#${b:i:2}))
-        [ ${d#-} -le 12 ] || return 1
-    done
-}
-
-# count_near NAME X Y W H RRGGBB: how many pixels of the region are within 5% of the colour.
-count_near() {
-    local rgb=$6
-    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fuzz 5% \
-        -fill black +opaque "#$rgb" -fill white -opaque "#$rgb" \
-        -format '%[fx:round(mean*w*h)]' info:
-}
-
-# brightest NAME X Y W H: the brightest channel value (0..255) in a region of a screenshot.
-brightest() {
-    "$convert" "$work/shots/$1.png" -crop "$4x$5+$2+$3" +repage -fx 'max(r,max(g,b))' \
-        -format '%[fx:round(255*maxima)]' info:
-}
 
 # differing A X Y B X Y W H: how many pixels differ (beyond 10%) between a W x H region of picture
 # A at (X, Y) and one of picture B at its (X, Y). Pictures are paths.
@@ -257,30 +213,6 @@ close_installer() {
 
 #==================================================================================================
 # What should be on disk.
-
-# Every entry of the archive is in the folder, byte for byte; prints how many files.
-matches_archive() { # matches_archive ARCHIVE FOLDER
-    /usr/bin/python3 - "$1" "$2" <<'PYTHON'
-import os, sys, zipfile
-archive, folder = sys.argv[1], sys.argv[2]
-files = 0
-with zipfile.ZipFile(archive) as z:
-    for entry in z.infolist():
-        path = os.path.join(folder, *entry.filename.replace("\\", "/").rstrip("/").split("/"))
-        if entry.filename.endswith(("/", "\\")):
-            ok = os.path.isdir(path)
-        else:
-            files += 1
-            ok = os.path.isfile(path) and open(path, "rb").read() == z.read(entry)
-        if not ok:
-            sys.exit(f"{entry.filename}: missing or different in {folder}")
-print(files)
-PYTHON
-}
-
-all_bundles_present() {
-    [ -d "${bundles[0]}" ] && [ -f "${bundles[1]}" ] && [ -d "${bundles[2]}" ]
-}
 
 # The settings file as the program writes it with the default folders: XML declaration, an empty
 # line, and the element with its attributes wrapped after 60 characters, every line ending in CR LF.
