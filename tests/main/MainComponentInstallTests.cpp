@@ -17,11 +17,8 @@ namespace
     }
 } // namespace
 
-class MainComponentInstallTest : public testing::Test
+class MainComponentInstallTest : public TestLocationsFixture
 {
-protected:
-    TestFolder folder;
-    SystemLocations locations = makeTestLocations (folder);
 };
 
 TEST_F (MainComponentInstallTest, installsTheSelectedFormatsAndShowsTheirVersions)

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-class MainComponentInteractionTest : public testing::Test
+class MainComponentInteractionTest : public TestLocationsFixture
 {
 protected:
     void SetUp() override
@@ -34,8 +34,6 @@ protected:
         return count;
     }
 
-    TestFolder folder;
-    SystemLocations locations = makeTestLocations (folder);
     std::unique_ptr<MainComponent> component;
     juce::StringArray launched;
 };

@@ -79,12 +79,9 @@ namespace
     }
 } // namespace
 
-class MainComponentPaintTest : public testing::Test
+class MainComponentPaintTest : public TestLocationsFixture
 {
 protected:
-    TestFolder folder;
-    SystemLocations locations = makeTestLocations (folder);
-
     void installClapFile() { (folder / "Common Files/CLAP/Morvane4.clap").create(); }
 
     /** A VST3 bundle whose module carries file version 4.0.1.0. */

@@ -8,11 +8,8 @@ namespace
     juce::Rectangle<int> boundsOf (const std::unique_ptr<juce::TextButton>& button) { return button->getBounds(); }
 } // namespace
 
-class MainComponentTest : public testing::Test
+class MainComponentTest : public TestLocationsFixture
 {
-protected:
-    TestFolder folder;
-    SystemLocations locations = makeTestLocations (folder);
 };
 
 TEST_F (MainComponentTest, startsAt600WithUnit6AndTheVersionInTheHintLine)

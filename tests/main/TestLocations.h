@@ -4,6 +4,8 @@
 #include "TestFolder.h"
 #include "main/Catalogue.h"
 
+#include <gtest/gtest.h>
+
 inline SystemLocations makeTestLocations (const TestFolder& folder)
 {
     SystemLocations locations;
@@ -14,3 +16,11 @@ inline SystemLocations makeTestLocations (const TestFolder& folder)
     locations.temporaryFolder = folder / "Temp";
     return locations;
 }
+
+/** A fixture whose components work in their own temporary folders, removed after each test. */
+class TestLocationsFixture : public testing::Test
+{
+protected:
+    TestFolder folder;
+    SystemLocations locations = makeTestLocations (folder);
+};
