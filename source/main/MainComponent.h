@@ -73,6 +73,7 @@ public:
     juce::File settingsFolder;
     bool uninstallMode = false;
     bool runFinished = false;
+    bool askedToSelectFirst = false; // INSTALL was clicked with nothing selected
     std::array<bool, numFormats> selected {};
     std::array<juce::File, numFormats> installFolders;
 

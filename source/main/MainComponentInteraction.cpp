@@ -8,6 +8,8 @@ namespace
     constexpr int lowModifierFlags = 0xF; // shift, control, alt and (where there is one) command
     constexpr int commandFlag = 8;        // the command key's flag on the platforms that have one
 
+    const juce::String selectFirstHint ("Select one or more formats first");
+
     /** Adds a freshly created panel over the whole owner and keeps it in front. */
     template <typename Panel>
     void showOver (MainComponent& owner, Panel& panel)
@@ -100,7 +102,17 @@ void MainComponent::buttonClicked (juce::Button* button)
     }
     else if (name == "INSTALL")
     {
-        installSelectedFormats();
+        // A run with nothing to do would still end in the result view and hide the controls;
+        // say what is missing instead.
+        if (std::find (selected.begin(), selected.end(), true) == selected.end())
+        {
+            askedToSelectFirst = true;
+            hintLabel->setText (selectFirstHint, juce::dontSendNotification);
+        }
+        else
+        {
+            installSelectedFormats();
+        }
     }
     else if (name == "SELECT_ALL")
     {
@@ -112,6 +124,16 @@ void MainComponent::buttonClicked (juce::Button* button)
 
 void MainComponent::buttonStateChanged (juce::Button* button)
 {
+    // The request to select stays through INSTALL's own state changes (the pointer leaving it,
+    // the flash after a quick click) until another button is pointed at or used.
+    if (button == installButton.get() && askedToSelectFirst)
+    {
+        hintLabel->setText (selectFirstHint, juce::dontSendNotification);
+        return;
+    }
+
+    askedToSelectFirst = false;
+
     if (! button->isMouseOver (false))
     {
         hintLabel->setText ({}, juce::dontSendNotification);

@@ -8,8 +8,9 @@
 # a file already there is moved aside and put back afterwards, also when the run fails. Runs of
 # this script on one machine take turns (a lock), so none of them sees another's settings.
 #
-# First start: hover VST3 (the hint line changes), click VST3, click SELECT ALL, click INSTALL;
-# the three bundles are unpacked into the test folders and the success view shows.
+# First start: hover VST3 (the hint line changes); click INSTALL with nothing selected (no run, the
+# hint line asks for a selection); click VST3, click SELECT ALL, click INSTALL; the three bundles
+# are unpacked into the test folders and the success view shows.
 # Second start: the installed formats begin selected; shift turns INSTALL into UNINSTALL, a
 # shift-click removes the three bundles, and the success view shows again.
 #
@@ -259,6 +260,19 @@ xdotool mousemove --window "$window" 300 60
 wait_until "the hint line empties over the header" \
     eval 'shoot hover_none && [ "$(brightest hover_none "${hint_line[@]}")" -le 30 ]'
 note "hint line: version at start, changed over VST3, changed over CLAP, empty over no button"
+
+# INSTALL with nothing selected starts no run: the rows stay and the hint line asks for a selection.
+point_at install
+wait_until "the hint line explains INSTALL under the pointer" \
+    eval 'shoot install_hovered_first && region_differs hover_none install_hovered_first "${hint_line[@]}"'
+xdotool click 1
+wait_until "the hint line changes after INSTALL with nothing selected" \
+    eval 'shoot install_refused && region_differs install_hovered_first install_refused "${hint_line[@]}"'
+[ "$(brightest install_refused "${hint_line[@]}")" -ge 60 ] || fail "the hint line is empty after INSTALL with nothing selected"
+no_bundle_present || fail "INSTALL with nothing selected wrote a bundle"
+near "$(pixel install_refused $((vst3[0] + 3)) $((vst3[1] + 3)))" 111111 \
+    && fail "INSTALL with nothing selected hid the format rows"
+note "INSTALL with nothing selected: no run, the hint line asks for a selection"
 
 click_on vst3
 wait_until "VST3 shows selected after a click" eval 'shoot clicked_vst3 && is_selected clicked_vst3 vst3'

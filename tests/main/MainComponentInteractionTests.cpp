@@ -106,6 +106,7 @@ TEST_F (MainComponentInteractionTest, aButtonWithAnotherNameChangesNothing)
 
 TEST_F (MainComponentInteractionTest, installRunsTheRunAndHidesTheInstallControls)
 {
+    click (component->formatButtons[1]);
     click (component->installButton);
 
     EXPECT_TRUE (component->runFinished);
@@ -414,4 +415,51 @@ TEST_F (MainComponentPointerTest, realClicksSelectAFormatAndOpenThePanel)
 
     pointer->clickOn (*component->formatButtons[0]);
     EXPECT_FALSE (component->selected[0]);
+}
+
+TEST_F (MainComponentPointerTest, installWithNothingSelectedStartsNoRunAndAsksForASelection)
+{
+    // CLAP is installed and begins selected; the user clears it.
+    const auto clapBundle = folder / "Common Files/CLAP/Morvane4.clap";
+    ASSERT_TRUE (clapBundle.create().wasOk());
+    TearDown();
+    SetUp();
+    pointer->clickOn (*component->formatButtons[1]);
+    ASSERT_EQ (component->selected, (std::array<bool, numFormats> { false, false, false }));
+
+    for (const auto shift : { false, true })
+    {
+        const auto mode = shift ? "shift-click" : "click";
+        component->modifierKeysChanged (shift ? juce::ModifierKeys (juce::ModifierKeys::shiftModifier) : juce::ModifierKeys());
+        pointer->clickOn (*component->installButton);
+
+        EXPECT_FALSE (component->runFinished) << mode;
+        EXPECT_TRUE (component->runReport.outcomes.isEmpty()) << mode;
+        EXPECT_TRUE (component->installButton->isVisible() && component->selectAllButton->isVisible()) << mode;
+
+        for (auto& button : component->formatButtons)
+            EXPECT_TRUE (button->isVisible()) << mode;
+
+        EXPECT_TRUE (clapBundle.existsAsFile()) << mode;
+        EXPECT_FALSE ((folder / "Common Files/VST3").exists()) << mode;
+        EXPECT_EQ (hint(), "Select one or more formats first") << mode;
+
+        // The request stays while the pointer goes nowhere else, and gives way to the next button.
+        pointer->moveTo (*component, { 300, 20 });
+        EXPECT_EQ (hint(), "Select one or more formats first") << mode;
+        pointer->moveToCentreOf (tab ("EULA"));
+        EXPECT_EQ (hint(), "Click to read End-User License Agreement") << mode;
+        pointer->moveToCentreOf (*component->installButton);
+        EXPECT_EQ (hint(), "Click to install selected. Shift-click to uninstall selected") << mode;
+    }
+
+    // Selecting a format and clicking again installs as usual.
+    component->modifierKeysChanged (juce::ModifierKeys());
+    pointer->clickOn (*component->formatButtons[0]);
+    pointer->clickOn (*component->installButton);
+
+    EXPECT_TRUE (component->runFinished);
+    EXPECT_TRUE (component->runReport.allSucceeded());
+    EXPECT_EQ (component->detectInstallState (0).state, InstallState::Installed);
+    EXPECT_TRUE (clapBundle.existsAsFile());
 }
