@@ -1,5 +1,7 @@
-// The application object and its one window.
+// The application object and its one window, and the program's entry point, which runs the command
+// line without any window or display, or else starts the window.
 #include "../main/MainComponent.h"
+#include "Console.h"
 #include "WineRepaintPump.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -11,6 +13,8 @@ public:
 
     const juce::String getApplicationName() override { return applicationName; }
     const juce::String getApplicationVersion() override { return applicationVersion; }
+    // A second start opens its own window: the framework cannot hand a start over to the first
+    // copy on Linux, and a finished window offers no new run. The engine keeps two runs apart.
     bool moreThanOneInstanceAllowed() override { return true; }
 
     void initialise (const juce::String&) override
@@ -66,4 +70,49 @@ private:
     std::unique_ptr<MainWindow> mainWindow;
 };
 
-START_JUCE_APPLICATION (tw_installerApplication)
+//==============================================================================
+JUCE_CREATE_APPLICATION_DEFINE (tw_installerApplication)
+
+namespace
+{
+    /** With arguments, the command line: no window, no display, nothing of the GUI brought up.
+        Without, the window, where one can be shown. */
+    int startProgram (const juce::StringArray& arguments, const std::function<int()>& startWindow)
+    {
+        if (arguments.isEmpty())
+        {
+            const auto noDisplayReason = Console::whyNoDisplay();
+
+            if (noDisplayReason.isEmpty())
+                return startWindow();
+
+            Console::connect().err (juce::String (applicationName) + ": " + noDisplayReason + " (see " + applicationName + " --help for the commands that need none)");
+            return CommandLine::noDisplay;
+        }
+
+        return CommandLine::run (CommandLine::parse (arguments), SystemLocations::fromSystem(), Console::connect());
+    }
+} // namespace
+
+#if JUCE_WINDOWS
+extern "C" int __stdcall WinMain (struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
+{
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return startProgram (juce::JUCEApplicationBase::getCommandLineParameterArray(),
+                         []
+                         { return juce::JUCEApplicationBase::main(); });
+}
+#else
+int main (int argc, char* argv[])
+{
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+
+    juce::StringArray arguments;
+
+    for (int i = 1; i < argc; ++i)
+        arguments.add (juce::CharPointer_UTF8 (argv[i]));
+
+    return startProgram (arguments, [&]
+                         { return juce::JUCEApplicationBase::main (argc, (const char**) argv); });
+}
+#endif

@@ -1,6 +1,8 @@
 #include "InstallRun.h"
 
-#include "Catalogue.h"
+#include "BundleInstaller.h"
+#include "MappedPages.h"
+#include "SettingsFile.h"
 
 bool RunReport::allSucceeded() const
 {
@@ -16,17 +18,79 @@ juce::StringArray RunReport::getFailureLines() const
     juce::StringArray lines;
 
     for (const auto& outcome : outcomes)
-    {
-        if (outcome.succeeded)
-            continue;
-
-        // A reason with a detail after "; " says where the old version was left: then something
-        // did change, and the line must not claim otherwise.
-        const auto leftUntouched = ! outcome.reason.contains ("; ");
-
-        lines.add (formatNames[outcome.formatIndex] + (uninstall ? " not removed: " : " not installed: ")
-                   + outcome.reason + (leftUntouched ? ". Nothing was changed." : "."));
-    }
+        if (! outcome.succeeded)
+            lines.add (describe (outcome));
 
     return lines;
+}
+
+juce::String RunReport::describe (const FormatOutcome& outcome) const
+{
+    const auto& name = formatNames[outcome.formatIndex];
+    const auto path = outcome.bundlePath.getFullPathName();
+
+    if (outcome.succeeded)
+    {
+        if (! uninstall)
+            return name + " installed in " + path;
+
+        return outcome.wasPresent ? name + " removed from " + path
+                                  : name + " was not installed in " + path;
+    }
+
+    // A reason with a detail after "; " says where the old version was left: then something did
+    // change, and the line must not claim otherwise.
+    const auto leftUntouched = ! outcome.reason.contains ("; ");
+
+    return name + (uninstall ? " not removed: " : " not installed: ") + outcome.reason + (leftUntouched ? ". Nothing was changed." : ".");
+}
+
+//==============================================================================
+juce::File InstallerSetup::getSettingsFile() const
+{
+    return settingsFolder.getChildFile (Settings::fileName);
+}
+
+InstallerSetup startInstaller (const SystemLocations& locations)
+{
+    InstallerSetup setup;
+    setup.productName = juce::String (Product::name).replaceFirstOccurrenceOf ("_", " ");
+    setup.productVersion = Product::version;
+    setup.installFolders = locations.defaultInstallFolders;
+    setup.settingsFolder = locations.commonApplicationData.getChildFile (Product::makerFolderName);
+    applySettingsFile (setup.settingsFolder, setup.installFolders);
+    return setup;
+}
+
+//==============================================================================
+RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstall,
+                      const std::array<juce::File, numFormats>& installFolders,
+                      const juce::String& productName, const CarriedArchives& archives)
+{
+    RunReport report;
+    report.uninstall = uninstall;
+
+    for (int i = 0; i < numFormats; ++i)
+    {
+        if (! formats[(size_t) i])
+            continue;
+
+        const auto& folder = installFolders[(size_t) i];
+        const auto bundleName = getBundleName (productName, i);
+        const auto bundlePath = folder.getChildFile (bundleName);
+        const auto wasPresent = bundlePath.exists();
+        const auto& archive = archives[(size_t) i];
+
+        // The archive is read in place: no copy is needed.
+        const auto result = uninstall ? uninstallBundle (folder, bundleName)
+                                      : installBundle (folder, bundleName, archive.data, archive.size);
+
+        report.outcomes.add ({ i, result.wasOk(), result.getErrorMessage(), bundlePath, wasPresent });
+
+        // Unpacking read the whole archive into resident memory; only one is needed at a time.
+        if (! uninstall)
+            releaseMappedPages (archive.data, archive.size);
+    }
+
+    return report;
 }

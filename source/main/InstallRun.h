@@ -1,7 +1,7 @@
-// The outcome of an install or uninstall run, format by format.
+// The install and uninstall run over the three formats, the start-up that precedes it, and its outcome.
 #pragma once
 
-#include <juce_core/juce_core.h>
+#include "Catalogue.h"
 
 /** What happened to one processed format. */
 struct FormatOutcome
@@ -10,6 +10,8 @@ struct FormatOutcome
     bool succeeded = true;
     juce::String reason; // short, lower case, e.g. "disk full"; empty on success. A detail after
                          // "; " tells where a version was left when the bundle could not be kept.
+    juce::File bundlePath;
+    bool wasPresent = false; // whether the bundle existed when its turn came
 };
 
 /** The record of one run: one outcome per processed format, in format order. */
@@ -23,4 +25,45 @@ struct RunReport
 
     /** One line per failed format, e.g. "VST3 not installed: disk full. Nothing was changed." */
     juce::StringArray getFailureLines() const;
+
+    /** The line that tells what happened to one format: its failure line, or e.g.
+        "VST3 installed in <bundle path>", "CLAP removed from <bundle path>". */
+    juce::String describe (const FormatOutcome& outcome) const;
 };
+
+//==============================================================================
+/** Where a copy of the installer works, as its start-up found it. */
+struct InstallerSetup
+{
+    juce::String productName; // with its first "_" shown as a space, as in the bundle names
+    juce::String productVersion;
+    juce::File settingsFolder;
+    std::array<juce::File, numFormats> installFolders;
+
+    juce::File getSettingsFile() const;
+};
+
+/** What every start does before anything is detected or run, the window's and the command
+    line's alike: the product identity, the default install folders, and the settings file read
+    (or written with the defaults when there is none). */
+InstallerSetup startInstaller (const SystemLocations& locations);
+
+//==============================================================================
+/** A plug-in archive carried by the program: its bytes and size. */
+struct CarriedArchive
+{
+    const void* data = nullptr;
+    size_t size = 0;
+};
+
+using CarriedArchives = std::array<CarriedArchive, numFormats>;
+
+/** The three archives of the resource table, by format index. */
+CarriedArchives getCarriedArchives();
+
+/** Installs (or, with `uninstall`, removes) the bundle of every format whose entry of `formats`
+    is true, in format order, each from start to end before the next. A failed format does not
+    stop the others. */
+RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstall,
+                      const std::array<juce::File, numFormats>& installFolders,
+                      const juce::String& productName, const CarriedArchives& archives);

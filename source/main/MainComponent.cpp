@@ -1,6 +1,5 @@
 #include "MainComponent.h"
 
-#include "SettingsFile.h"
 #include "../style/Palette.h"
 
 #include <BinaryData.h>
@@ -52,13 +51,14 @@ MainComponent::MainComponent (const SystemLocations& locations)
     warningIcon = createDrawable (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
 
     platformSuffix = Product::platformSuffix;
-    installFolders = locations.defaultInstallFolders;
-    productName = juce::String (Product::name).replaceFirstOccurrenceOf ("_", " ");
-    productVersion = Product::version;
     websiteURL = juce::URL (Product::websiteAddress);
     manualURL = juce::URL (Product::manualAddress);
-    settingsFolder = locations.commonApplicationData.getChildFile (Product::makerFolderName);
-    applySettingsFile (settingsFolder, installFolders);
+
+    const auto setup = startInstaller (locations);
+    productName = setup.productName;
+    productVersion = setup.productVersion;
+    settingsFolder = setup.settingsFolder;
+    installFolders = setup.installFolders;
 
     for (size_t i = 0; i < tabButtons.size(); ++i)
         tabButtons[i] = createButton (tabNames[(int) i]);

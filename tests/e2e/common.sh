@@ -1,6 +1,6 @@
-# Shell helpers shared by the end-to-end runs (Linux and Wine): waiting, reading screenshots and
-# checking what landed on disk. Sourced; the run defines work, convert, window, wait_limit,
-# run_limit and bundles before it calls them.
+# Shell helpers shared by the end-to-end runs (Linux and Wine): waiting, reading screenshots,
+# checking what landed on disk, and the Linux program's settings file. Sourced; the run defines
+# work, convert, window, wait_limit, run_limit and bundles before it calls them.
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
@@ -73,4 +73,58 @@ PYTHON
 
 all_bundles_present() {
     [ -d "${bundles[0]}" ] && [ -f "${bundles[1]}" ] && [ -d "${bundles[2]}" ]
+}
+
+#==================================================================================================
+# The Linux program's real settings file, which a run points at its own folders. Runs on one machine
+# take turns (a lock), so none of them sees another's settings; the file found there is put back by
+# restore_settings, which the run's exit trap calls.
+
+settings_folder=/opt/Tarnwick
+settings_file=$settings_folder/PluginManagerSettings.txt
+settings_lock=/tmp/tw_installer_e2e.lock
+settings_backup=""
+created_settings_folder=0
+touched_settings=0
+
+# lock_settings: waits for the other runs (the lock is held on descriptor 9 until the run ends);
+# exits 77 (skipped) when the settings folder cannot be written.
+lock_settings() {
+    exec 9>"$settings_lock"
+    flock -w 120 9 || fail "another end-to-end run holds $settings_lock"
+
+    if ! mkdir -p "$settings_folder" 2>/dev/null || [ ! -w "$settings_folder" ]; then
+        echo "SKIPPED: $settings_folder cannot be written by this user"
+        exit 77
+    fi
+}
+
+# write_settings VST3_FOLDER CLAP_FOLDER AAX_FOLDER: the settings file the program reads at start.
+write_settings() {
+    if [ "$touched_settings" = 0 ]; then
+        if [ -e "$settings_file" ]; then
+            settings_backup="$work/settings-backup.txt"
+            cp -p "$settings_file" "$settings_backup"
+        fi
+        [ -d "$settings_folder" ] && [ -z "$(ls -A "$settings_folder")" ] && [ -z "$settings_backup" ] && created_settings_folder=1
+        touched_settings=1
+    fi
+
+    cat >"$settings_file" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+
+<Plugin_Manager_Settings Important_Note:="Written by the end-to-end test." CLAP_Path="$2"
+                         VST3_Path="$1" AAX_Path="$3"/>
+EOF
+}
+
+restore_settings() {
+    [ "$touched_settings" = 1 ] || return 0
+    if [ -n "$settings_backup" ]; then
+        mv -f "$settings_backup" "$settings_file"
+    else
+        rm -f "$settings_file"
+    fi
+    [ "$created_settings_folder" = 1 ] && rmdir "$settings_folder" 2>/dev/null
+    touched_settings=0
 }

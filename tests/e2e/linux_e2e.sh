@@ -24,10 +24,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 installer=$1
 archives=("$2" "$3" "$4") # by format index: VST3, CLAP, AAX
 
-settings_folder=/opt/Tarnwick
-settings_file=$settings_folder/PluginManagerSettings.txt
-lock_file=/tmp/tw_installer_e2e.lock
-
 # Every wait below is bounded, and so is the whole run.
 wait_limit=30
 run_limit=240
@@ -42,9 +38,6 @@ compare=/usr/bin/compare
 work=$(mktemp -d /tmp/tw_installer_e2e.XXXXXX)
 xvfb_pid=""
 app_pid=""
-settings_backup=""
-created_settings_folder=0
-touched_settings=0
 
 cleanup() {
     local status=$?
@@ -52,14 +45,7 @@ cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
 
-    if [ "$touched_settings" = 1 ]; then
-        if [ -n "$settings_backup" ]; then
-            mv -f "$settings_backup" "$settings_file"
-        else
-            rm -f "$settings_file"
-        fi
-        [ "$created_settings_folder" = 1 ] && rmdir "$settings_folder" 2>/dev/null
-    fi
+    restore_settings
 
     if [ $status -ne 0 ] && [ -d "$work/shots" ]; then
         local kept=/tmp/tw_installer_e2e_failed
@@ -76,13 +62,7 @@ for tool in Xvfb xdotool xwininfo import flock "$convert" "$compare" /usr/bin/py
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps installs it)"
 done
 
-exec 9>"$lock_file"
-flock -w 120 9 || fail "another end-to-end run holds $lock_file"
-
-if ! mkdir -p "$settings_folder" 2>/dev/null || [ ! -w "$settings_folder" ]; then
-    echo "SKIPPED: $settings_folder cannot be written by this user"
-    exit 77
-fi
+lock_settings
 
 #==================================================================================================
 # Waiting for a condition, never for a fixed time.
@@ -218,19 +198,7 @@ shows_success_view() { # shows_success_view SHOT
 #==================================================================================================
 note "settings in $settings_file, folders in $work"
 
-if [ -e "$settings_file" ]; then
-    settings_backup="$work/settings-backup.txt"
-    cp -p "$settings_file" "$settings_backup"
-fi
-[ -d "$settings_folder" ] && [ -z "$(ls -A "$settings_folder")" ] && [ -z "$settings_backup" ] && created_settings_folder=1
-touched_settings=1
-
-cat >"$settings_file" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-
-<Plugin_Manager_Settings Important_Note:="Written by the end-to-end test." CLAP_Path="${folders[1]}"
-                         VST3_Path="${folders[0]}" AAX_Path="${folders[2]}"/>
-EOF
+write_settings "${folders[@]}"
 
 start_display
 

@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# The command line of the Linux program, run with no display as a deployment tool runs it: usage
+# errors, --help and --version, a window start where no display can be opened, then --status,
+# --install, a failing format, --uninstall and the log, checked by exit code, output lines and
+# what is on disk.
+#
+#   cli_e2e.sh INSTALLER VST3_ZIP CLAP_ZIP AAX_ZIP
+#
+# The install folders are set through the settings file /opt/Tarnwick/PluginManagerSettings.txt,
+# under the lock the other end-to-end runs take; the file found there is put back afterwards.
+# Exits 0 when everything was seen, 1 on the first thing that was not, 77 (skipped) when the
+# settings folder cannot be written.
+set -euo pipefail
+
+# shellcheck source=common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+installer=$1
+archives=("$2" "$3" "$4") # by format index: VST3, CLAP, AAX
+window=""                 # no window in this run: the waiting helper leaves the pointer alone
+
+work=$(mktemp -d /tmp/tw_installer_cli.XXXXXX)
+cleanup() {
+    local status=$?
+    set +e
+    restore_settings
+    [ $status -eq 0 ] && rm -rf "$work" || echo "Files of the failed run kept in $work" >&2
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+lock_settings
+
+folders=("$work/VST3" "$work/CLAP" "$work/AAX")
+bundles=("${folders[0]}/Morvane4.vst3" "${folders[1]}/Morvane4.clap" "${folders[2]}/Morvane4.aaxplugin")
+log=$work/logs/install.log
+write_settings "${folders[@]}"
+cp "$settings_file" "$work/settings-as-written.txt"
+
+# run EXPECTED_EXIT ARGUMENTS...: the program without a display; its output in $work/out, $work/err.
+run() {
+    local expected=$1 status=0
+    shift
+    env -u DISPLAY "$installer" "$@" >"$work/out" 2>"$work/err" 9>&- || status=$?
+    [ "$status" = "$expected" ] || fail "'$*' exited with $status, not $expected (stderr: $(head -c 300 "$work/err"))"
+}
+
+# same_lines FILE LINE...: the file holds exactly these lines.
+same_lines() {
+    local file=$1
+    shift
+    [ $# -eq 0 ] && [ ! -s "$file" ] && return 0
+    diff <(printf '%s\n' "$@") "$file" >&2 || fail "$(basename "$file") of the last run differs (< expected, > seen)"
+}
+
+nothing_touched() {
+    for folder in "${folders[@]}"; do
+        [ ! -e "$folder" ] || fail "$folder exists, although only the command line's text was looked at"
+    done
+}
+
+#==================================================================================================
+# Wrong command lines: exit 2, the reason and the usage on stderr, nothing on stdout, nothing touched.
+
+usage_errors=(
+    "--bogus|unknown option '--bogus'"
+    "--install|--install needs a list of formats (vst3, clap, aax or all)"
+    "--uninstall --quiet|--uninstall needs a list of formats (vst3, clap, aax or all)"
+    "--install vst4|unknown format 'vst4' (use vst3, clap, aax or all)"
+    "--install vst3,,aax|an empty name in the format list 'vst3,,aax'"
+    "--install vst3 --uninstall clap|--uninstall cannot be combined with another command"
+    "--status --install all|--install cannot be combined with another command"
+    "--status --log status.log|--log and --quiet go only with --install or --uninstall"
+    "--quiet|--log and --quiet go only with --install or --uninstall"
+    "--install all --log|--log needs a file name"
+    "--install all --log a.log --log b.log|--log is given twice"
+    "--status extra|unknown option 'extra'"
+)
+for case in "${usage_errors[@]}"; do
+    read -ra arguments <<<"${case%%|*}"
+    run 2 "${arguments[@]}"
+    [ "$(head -n 1 "$work/err")" = "tw_installer: ${case#*|}" ] || fail "'${case%%|*}' says: $(head -n 1 "$work/err")"
+    grep -q '^usage: tw_installer ' "$work/err" || fail "'${case%%|*}' prints no usage"
+    same_lines "$work/out"
+done
+nothing_touched
+cmp -s "$settings_file" "$work/settings-as-written.txt" || fail "a wrong command line changed the settings file"
+note "${#usage_errors[@]} wrong command lines: exit 2, reason and usage on stderr, nothing touched"
+
+run 0 --help
+grep -q '^       tw_installer --install FORMATS \[--log FILE\] \[--quiet\]$' "$work/out" || fail "--help prints no usage"
+[ ! -s "$work/err" ] || fail "--help wrote to stderr"
+run 0 --version
+same_lines "$work/out" "tw_installer 1.1.0 (Morvane4 4.0.2)"
+
+# The window, where no display can be opened: one line on stderr and exit 3, no crash.
+no_display_starts=("DISPLAY=:1000000")
+[ -S /tmp/.X11-unix/X0 ] || no_display_starts+=("-u DISPLAY") # unset, the program tries :0
+for start in "${no_display_starts[@]}"; do
+    read -ra setting <<<"$start"
+    status=0
+    env "${setting[@]}" "$installer" >"$work/out" 2>"$work/err" 9>&- || status=$?
+    [ "$status" = 3 ] || fail "started with $start and no arguments, it exited with $status, not 3"
+    [ "$(wc -l <"$work/err")" = 1 ] && grep -q '^tw_installer: no display can be opened' "$work/err" \
+        || fail "started with $start, it said: $(cat "$work/err")"
+    same_lines "$work/out"
+done
+nothing_touched
+note "--help, --version; no display for the window: exit 3 and one line ($(cat "$work/err"))"
+
+#==================================================================================================
+# Status, install, a failure, uninstall.
+
+run 0 --status
+same_lines "$work/out" \
+    "VST3	NOT INSTALLED		${bundles[0]}" \
+    "CLAP	NOT INSTALLED		${bundles[1]}" \
+    "AAX	NOT INSTALLED		${bundles[2]}"
+
+run 0 --install vst3,CLAP --log "$log"
+same_lines "$work/out" "VST3 installed in ${bundles[0]}" "CLAP installed in ${bundles[1]}"
+same_lines "$work/err"
+for i in 0 1; do
+    matches_archive "${archives[i]}" "${folders[i]}" >/dev/null || fail "the installed bundle differs from its archive"
+done
+[ ! -e "${bundles[2]}" ] || fail "AAX was installed although it was not asked for"
+
+run 0 --status
+same_lines "$work/out" \
+    "VST3	INSTALLED	4.0.2.0	${bundles[0]}" \
+    "CLAP	INSTALLED	4.0.2.0	${bundles[1]}" \
+    "AAX	NOT INSTALLED		${bundles[2]}"
+note "--install vst3,CLAP: two lines, bundles as in their archives, --status shows them with 4.0.2.0"
+
+run 0 --install ALL --quiet --log "$log"
+same_lines "$work/out"
+all_bundles_present || fail "--install ALL left a bundle out"
+
+# A format whose folder cannot be created (its parent is a file): exit 1, its line on stderr, the
+# others installed all the same.
+touch "$work/in the way"
+write_settings "${folders[0]}" "${folders[1]}" "$work/in the way/AAX"
+run 1 --install all --log "$log"
+same_lines "$work/out" "VST3 installed in ${bundles[0]}" "CLAP installed in ${bundles[1]}"
+same_lines "$work/err" "AAX not installed: the folder cannot be created. Nothing was changed."
+run 1 --install aax --quiet
+same_lines "$work/out"
+same_lines "$work/err" "AAX not installed: the folder cannot be created. Nothing was changed."
+[ -d "${bundles[2]}" ] || fail "the AAX bundle in the old folder went away"
+write_settings "${folders[@]}"
+note "--install all with AAX's folder under a file: exit 1, AAX's failure on stderr, VST3 and CLAP installed"
+
+# A log that cannot be written changes nothing of the run.
+run 0 --uninstall clap --log "$work/in the way/uninstall.log"
+same_lines "$work/out" "CLAP removed from ${bundles[1]}"
+same_lines "$work/err" "tw_installer: the log $work/in the way/uninstall.log cannot be written; the run goes on without it"
+[ ! -e "${bundles[1]}" ] && [ -d "${bundles[0]}" ] && [ -d "${bundles[2]}" ] || fail "--uninstall clap removed more or less than CLAP"
+
+run 0 --uninstall all --log "$log"
+same_lines "$work/out" "VST3 removed from ${bundles[0]}" "CLAP was not installed in ${bundles[1]}" "AAX removed from ${bundles[2]}"
+for i in 0 1 2; do
+    [ ! -e "${bundles[i]}" ] || fail "${bundles[i]} is still there after --uninstall all"
+    [ -d "${folders[i]}" ] || fail "${folders[i]} went away with its bundle"
+done
+note "--uninstall clap, then all: one line per format, the bundles gone, their folders kept"
+
+#==================================================================================================
+# The log: one record per run that was asked for with --log, each with its settings, folders and outcomes.
+
+[ "$(grep -c '^[0-9-]*T[0-9:.]*[-+Z].* tw_installer 1\.1\.0, Morvane4 4\.0\.2: --' "$log")" = 4 ] \
+    || fail "the log does not hold four records: $(cat "$log")"
+for line in "settings file: $settings_file" "VST3 folder: ${folders[0]}" "AAX folder: $work/in the way/AAX" \
+    "CLAP installed in ${bundles[1]}" "AAX not installed: the folder cannot be created. Nothing was changed." \
+    "AAX removed from ${bundles[2]}" "exit code 0" "exit code 1"; do
+    grep -qxF "$line" "$log" || fail "the log lacks the line '$line'"
+done
+grep -q ': --install ALL --quiet --log ' "$log" || fail "the log does not tell the command of a quiet run"
+note "log: 4 records, $(wc -l <"$log") lines"
+note "passed"
