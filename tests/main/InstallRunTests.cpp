@@ -19,3 +19,27 @@ TEST (RunReport, saysNothingChangedOnlyWhenTheBundleWasLeftAsItWas)
     report.uninstall = true;
     EXPECT_EQ (report.getFailureLines()[0], "CLAP not removed: disk full. Nothing was changed.");
 }
+
+TEST (RunReport, describesEachOutcomeWithItsBundlePath)
+{
+    const auto bundle = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("CLAP/Morvane4.clap");
+    const auto path = bundle.getFullPathName();
+
+    struct Case
+    {
+        bool uninstall, succeeded, wasPresent;
+        juce::String reason, expected;
+    };
+
+    for (const auto& c : { Case { false, true, false, {}, "CLAP installed in " + path },
+                           Case { false, true, true, {}, "CLAP installed in " + path },
+                           Case { true, true, true, {}, "CLAP removed from " + path },
+                           Case { true, true, false, {}, "CLAP was not installed in " + path },
+                           Case { true, false, true, "a file is in use", "CLAP not removed: a file is in use. Nothing was changed." } })
+    {
+        RunReport report;
+        report.uninstall = c.uninstall;
+        report.outcomes.add ({ 1, c.succeeded, c.reason, bundle, c.wasPresent });
+        EXPECT_EQ (report.describe (report.outcomes[0]), c.expected);
+    }
+}

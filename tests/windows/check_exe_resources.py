@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Reads the resources of the built tw_installer.exe with icoutils' wrestool and checks the
-manifest, the version block and the two application icons.
+manifest, the version block and the two application icons; and that the exe is a GUI program.
 
     check_exe_resources.py PATH/TO/tw_installer.exe
 """
@@ -145,6 +145,15 @@ class ExeResources(unittest.TestCase):
                         images.append((width, "32-bit"))
 
                 self.assertEqual(sorted(images), [(16, "32-bit"), (32, "32-bit"), (48, "32-bit"), (256, "png")])
+
+    def test_is_a_gui_program_that_opens_no_console_window(self):
+        with open(EXE, "rb") as exe:
+            data = exe.read(4096)
+        pe_header = struct.unpack_from("<I", data, 0x3C)[0]
+        self.assertEqual(data[pe_header:pe_header + 4], b"PE\0\0")
+        # The optional header follows the 20-byte file header; Subsystem is at offset 68 in it.
+        subsystem = struct.unpack_from("<H", data, pe_header + 24 + 68)[0]
+        self.assertEqual(subsystem, 2, "IMAGE_SUBSYSTEM_WINDOWS_GUI")
 
 
 if __name__ == "__main__":

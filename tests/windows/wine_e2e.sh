@@ -16,6 +16,9 @@
 # plug-in folders and the success view shows; Alt+F4 closes the window and ends the program.
 # Second start: the three formats begin selected and their rows read "v4.0.2.0 INSTALLED", as the
 # renderer draws such a row; the settings file is read, not rewritten.
+# Then the command line, with no display: --uninstall all with its output redirected by the caller,
+# --install all and --status through cmd /c, --uninstall clap on a console (a terminal), and a
+# wrong format; exit codes, output lines and the bundles on drive C: checked each time.
 #
 # Exits 0 when everything was seen, 1 on the first thing that was not.
 set -euo pipefail
@@ -44,7 +47,7 @@ wineserver=/usr/lib/wine/wineserver
 convert=/usr/bin/convert
 compare=/usr/bin/compare
 
-for tool in "$wine" "$wineserver" Xvfb xdotool xwininfo import "$convert" "$compare" /usr/bin/python3; do
+for tool in "$wine" "$wineserver" Xvfb xdotool xwininfo import script "$convert" "$compare" /usr/bin/python3; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps-windows installs it)"
 done
 
@@ -338,4 +341,63 @@ note "second start: all three selected, rows read v4.0.2.0 INSTALLED (VST3 row $
 cmp -s "$settings_file" "$work/settings-after-first-start.txt" || fail "the second start rewrote the settings file"
 
 close_installer
+
+#==================================================================================================
+# The command line, as a deployment tool runs it: no window and no display. The exit code and the
+# output are what the caller sees: redirected by the caller, through cmd /c, and on a console.
+
+cp "$installer" "$drive_c/tw_installer.exe"
+windows_bundles=('C:\Program Files\Common Files\VST3\Morvane4.vst3'
+    'C:\Program Files\Common Files\CLAP\Morvane4.clap'
+    'C:\Program Files\Common Files\Avid\Audio\Plug-Ins\Morvane4.aaxplugin')
+
+# cli EXPECTED_EXIT PROGRAM ARGUMENTS...: started by Wine without a display, its output in files.
+cli() {
+    local expected=$1 status=0
+    shift
+    env -u DISPLAY "$wine" "$@" </dev/null >"$work/cli-out.txt" 2>"$work/cli-err.txt" || status=$?
+    [ "$status" = "$expected" ] || fail "'$*' exited with $status, not $expected ($(head -c 300 "$work/cli-err.txt"))"
+}
+
+# crlf_lines FILE LINE...: the file holds exactly these lines, each ended with CR LF.
+crlf_lines() {
+    local file=$1
+    shift
+    cmp -s <(printf '%s\r\n' "$@") "$file" || fail "$(basename "$file") is not as expected: $(cat -A "$file")"
+}
+
+cli 0 'C:\tw_installer.exe' --uninstall all
+crlf_lines "$work/cli-out.txt" "VST3 removed from ${windows_bundles[0]}" "CLAP removed from ${windows_bundles[1]}" \
+    "AAX removed from ${windows_bundles[2]}"
+[ ! -s "$work/cli-err.txt" ] || fail "--uninstall all wrote to stderr: $(cat "$work/cli-err.txt")"
+for bundle in "${bundles[@]}"; do
+    [ ! -e "$bundle" ] || fail "$bundle is still there after --uninstall all"
+done
+note "--uninstall all, stdout redirected by the caller: exit 0, three lines, the bundles gone"
+
+cli 0 cmd /c 'C:\tw_installer.exe --install all'
+crlf_lines "$work/cli-out.txt" "VST3 installed in ${windows_bundles[0]}" "CLAP installed in ${windows_bundles[1]}" \
+    "AAX installed in ${windows_bundles[2]}"
+for i in 0 1 2; do
+    matches_archive "${archives[i]}" "${folders[i]}" >/dev/null || fail "the bundle installed by --install all differs from its archive"
+done
+
+cli 0 cmd /c 'C:\tw_installer.exe --status > C:\status.txt'
+crlf_lines "$drive_c/status.txt" "VST3	INSTALLED	4.0.2.0	${windows_bundles[0]}" \
+    "CLAP	INSTALLED	4.0.2.0	${windows_bundles[1]}" "AAX	INSTALLED	4.0.2.0	${windows_bundles[2]}"
+note "cmd /c: --install all exits 0 with the bundles as in their archives; --status > C:\\status.txt: three rows INSTALLED 4.0.2.0"
+
+# On a console: cmd on a terminal (script gives it one), the exe's lines on that terminal.
+status=0
+script -qec "env -u DISPLAY $wine cmd /c 'C:\\tw_installer.exe --uninstall clap'" /dev/null </dev/null >"$work/terminal.txt" 2>&1 || status=$?
+[ "$status" = 0 ] || fail "--uninstall clap on a console exited with $status"
+grep -qF "CLAP removed from ${windows_bundles[1]}" "$work/terminal.txt" || fail "the console shows: $(cat -A "$work/terminal.txt")"
+[ ! -e "${bundles[1]}" ] && [ -d "${bundles[0]}" ] && [ -d "${bundles[2]}" ] || fail "--uninstall clap removed more or less than CLAP"
+note "--uninstall clap on a console: exit 0, its line on the terminal, CLAP gone, VST3 and AAX kept"
+
+cli 2 cmd /c 'C:\tw_installer.exe --install vst4'
+[ "$(head -n 1 "$work/cli-err.txt")" = $'tw_installer: unknown format \'vst4\' (use vst3, clap, aax or all)\r' ] \
+    || fail "--install vst4 said: $(head -n 1 "$work/cli-err.txt")"
+[ ! -s "$work/cli-out.txt" ] || fail "--install vst4 wrote to stdout"
+note "cmd /c --install vst4: exit 2, the reason on stderr"
 note "passed"
