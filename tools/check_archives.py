@@ -11,6 +11,11 @@ layout that installing, detecting and uninstalling rely on:
     deflated and not encrypted;
   - no entry name escapes the folder it is unpacked into: no absolute names,
     no drive letters or other colons, no ".." components;
+  - every name means the same on Windows: stored as valid UTF-8 (the installer
+    reads names as UTF-8 whatever the flags say), and no part ends in a dot or
+    a space, is a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$,
+    CONOUT$, with or without an extension) or holds a control character or
+    one of * ? " < > |;
   - all names share exactly one top-level name, the bundle name
     ("Morvane4.vst3", "Morvane4.clap", "Morvane4.aaxplugin");
   - folder entries (names ending in a separator) are stored (method 0) and
@@ -50,8 +55,9 @@ class ArchiveError(Exception):
 
 
 class Entry:
-    def __init__(self, name, flags, method, packed_size, size, extra, local_offset):
+    def __init__(self, name, flags, method, packed_size, size, extra, local_offset, is_utf8=True):
         self.name = name
+        self.is_utf8 = is_utf8
         self.flags = flags
         self.method = method
         self.packed_size = packed_size
@@ -112,8 +118,11 @@ def read_central_directory(data):
         raw_name = data[name_start:name_start + name_length]
         extra = data[name_start + name_length:name_start + name_length + extra_length]
         offset = name_start + name_length + extra_length + comment_length
-        name = raw_name.decode("utf-8" if flags & 0x800 else "cp437", errors="replace")
-        entry = Entry(name, flags, method, packed_size, size, extra, local_offset)
+        try:
+            name, is_utf8 = raw_name.decode("utf-8"), True
+        except UnicodeDecodeError:
+            name, is_utf8 = raw_name.decode("utf-8", errors="replace"), False
+        entry = Entry(name, flags, method, packed_size, size, extra, local_offset, is_utf8)
 
         if 0xFFFFFFFF in (packed_size, size, local_offset) or ZIP64_EXTRA_ID in extra_field_ids(extra):
             raise ArchiveError("ZIP64 entry %s" % quoted(name))
@@ -144,6 +153,24 @@ def escapes_target(entry):
     return None
 
 
+DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"} | {
+    prefix + digit for prefix in ("COM", "LPT") for digit in "123456789\u00b9\u00b2\u00b3"}
+
+
+def windows_problem(entry):
+    """Why Windows would not hold the entry's name as it is, or None."""
+    if not entry.is_utf8:
+        return "entry name that is not valid UTF-8 %s" % quoted(entry.name)
+    for part in entry.parts:
+        if part.endswith((".", " ")) and part != "..":
+            return "entry name with a part ending in a dot or a space %s" % quoted(entry.name)
+        if part.split(".", 1)[0].rstrip(" ").upper() in DEVICE_NAMES:
+            return "entry name with a device name %s" % quoted(entry.name)
+        if any(ord(c) < 0x20 or ord(c) == 0x7F or c in '*?"<>|' for c in part):
+            return "entry name with a character Windows cannot hold %s" % quoted(entry.name)
+    return None
+
+
 def check_entries(entries, bundle, module_path):
     """Returns the list of broken rules (empty when the archive is fine)."""
     problems = []
@@ -156,6 +183,9 @@ def check_entries(entries, bundle, module_path):
         problem = escapes_target(entry)
         if problem:
             problems.append("%s escapes the target folder" % problem)
+        problem = windows_problem(entry)
+        if problem:
+            problems.append(problem)
         if entry.flags & 0x1:
             problems.append("encrypted entry %s" % quoted(entry.name))
         if entry.method not in (0, 8):

@@ -1,5 +1,6 @@
 #include "BundleInstaller.h"
 
+#include "FileNames.h"
 #include "ZipDirectory.h"
 
 #include <zlib.h>
@@ -56,9 +57,11 @@ namespace
                  dosTime >> 11, (dosTime >> 5) & 63, (dosTime & 31) << 1 };
     }
 
+    /** Whether a file or folder name means that same name on every system: Windows drops a
+        trailing dot or space, and opens device names as devices. */
     bool isSafePathPart (const juce::String& part)
     {
-        if (part.isEmpty() || part == "." || part == "..")
+        if (part.isEmpty() || part == "." || part == ".." || part.endsWithChar ('.') || part.endsWithChar (' ') || isReservedDeviceName (part))
             return false;
 
         for (const auto c : part)
@@ -84,6 +87,9 @@ namespace
 
         for (const auto& entry : directory.entries)
         {
+            if (! entry.nameIsWellFormed)
+                return false;
+
             PlannedEntry planned;
             auto path = entry.name.replaceCharacter ('\\', '/');
             planned.isFolder = path.endsWithChar ('/');

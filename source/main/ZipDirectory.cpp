@@ -1,5 +1,7 @@
 #include "ZipDirectory.h"
 
+#include "FileNames.h"
+
 namespace
 {
     constexpr juce::uint32 endOfDirectorySignature = 0x06054b50;
@@ -85,6 +87,7 @@ juce::Result readZipDirectory (const void* data, size_t size, ZipDirectory& resu
 
         const auto* name = reinterpret_cast<const char*> (in.bytes + pos + directoryEntrySize);
         entry.name = juce::String::fromUTF8 (name, (int) nameLength);
+        entry.nameIsWellFormed = isWellFormedUtf8 (name, nameLength);
 
         if (entry.compressedSize == 0xffffffff || entry.uncompressedSize == 0xffffffff || entry.localHeaderOffset == 0xffffffff)
         {

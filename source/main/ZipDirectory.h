@@ -7,6 +7,7 @@
 struct ZipDirectoryEntry
 {
     juce::String name;             // as stored, with the archive's own separators
+    bool nameIsWellFormed = true;  // false when the stored bytes are not UTF-8 (or hold a NUL): name is then not what is stored
     int versionMadeBy = 0;         // low byte: version, high byte: host system
     int versionNeeded = 0;
     int flags = 0;

@@ -3,6 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#if ! JUCE_WINDOWS
+ #include <poll.h>
+ #include <signal.h>
+ #include <sys/resource.h>
+ #include <sys/stat.h>
+ #include <sys/wait.h>
+ #include <unistd.h>
+#endif
+
 namespace
 {
     // Written out here, not taken from the program, so that a change to either shows.
@@ -52,6 +63,27 @@ protected:
         auto installFolders = defaults;
         applySettingsFile (settingsFolder, installFolders);
         return installFolders;
+    }
+
+    /** The settings element with these attribute values, as written (not escaped here). */
+    void writeAttributes (const std::string& vst3, const std::string& clap) const
+    {
+        const auto text = "<?xml version=\"1.0\"?>\n<Plugin_Manager_Settings VST3_Path=\"" + vst3 + "\" CLAP_Path=\"" + clap + "\"/>\n";
+        writeSettingsBytes (text.data(), text.size());
+    }
+
+    std::string path (const juce::String& relative) const { return (folder / relative).getFullPathName().toStdString(); }
+
+    /** Every name below the test folder, to look for a word that must not have got anywhere. */
+    juce::String allNames() const
+    {
+        juce::String names;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (folder.get(), true, "*", juce::File::findFilesAndDirectories,
+                                                                juce::File::FollowSymlinks::no))
+            names << entry.getFile().getFullPathName() << "\n";
+
+        return names;
     }
 
     TestFolder folder;
@@ -218,3 +250,294 @@ TEST_F (SettingsFileTest, anOversizedFileIsIgnoredAndLeftUntouched)
     EXPECT_EQ (apply(), defaults);
     EXPECT_FALSE ((folder / "Mine").exists());
 }
+
+TEST_F (SettingsFileTest, aFileOfExactlyTheLimitIsReadAndOneByteMoreIsNot)
+{
+    // Whitespace after the element: a reader that stops at the limit without looking further
+    // would still find a complete element in the larger file.
+    for (const auto extra : { 0, 1 })
+    {
+        const auto element = "<Plugin_Manager_Settings VST3_Path=\"" + path ("Mine/vst3") + "\"/>";
+        auto text = element + std::string ((size_t) Settings::maximumFileSize - element.size() + (size_t) extra, ' ');
+        writeSettingsBytes (text.data(), text.size());
+        ASSERT_EQ (settingsFile.getSize(), Settings::maximumFileSize + extra);
+
+        EXPECT_EQ (apply()[0], extra == 0 ? folder / "Mine/vst3" : defaults[0]) << "bytes over the limit: " << extra;
+        (folder / "Mine").deleteRecursively();
+    }
+}
+
+TEST_F (SettingsFileTest, aDocumentTypeMakesTheFileMalformedAndNoOtherFileIsRead)
+{
+    // Outside files that entities could name: their word must not get anywhere.
+    const auto secret = folder / "outside/secret.txt";
+    const auto dtd = folder / "outside/entities.dtd";
+    ASSERT_TRUE (secret.create().wasOk() && secret.replaceWithText ("quillonword and more"));
+    ASSERT_TRUE (dtd.replaceWithText ("<!ENTITY x \"quillonword\">"));
+
+    const auto element = "<Plugin_Manager_Settings VST3_Path=\"" + path ("leak") + "/&x;\"/>\n";
+    const std::string documents[] = {
+        "<!DOCTYPE a [ <!ENTITY % p SYSTEM \"" + secret.getFullPathName().toStdString() + "\"> <!ENTITY x %p; > ]>\n" + element,
+        "<!DOCTYPE a SYSTEM \"" + dtd.getFullPathName().toStdString() + "\">\n" + element,
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE a [ <!ENTITY x \"quillonword\"> ]>\n" + element,
+    };
+
+    for (const auto& document : documents)
+    {
+        writeSettingsBytes (document.data(), document.size());
+
+        EXPECT_EQ (apply(), defaults) << document;
+        EXPECT_FALSE (allNames().contains ("quillonword")) << document;
+        EXPECT_FALSE ((folder / "leak").exists()) << document;
+        EXPECT_EQ (readBytes (settingsFile), juce::String (document));
+    }
+}
+
+//==============================================================================
+#if ! JUCE_WINDOWS
+namespace
+{
+    /** Runs applySettingsFile in a child process and returns the folders it settled on, one full
+        path a line; or "no answer" when the child blocked, read without end (its memory is
+        capped) or died. A broken reader then fails the test instead of hanging the suite. */
+    juce::String applyInChild (const juce::File& settingsFolder, const std::array<juce::File, numFormats>& defaults)
+    {
+        int fds[2];
+
+        if (::pipe (fds) != 0)
+            return "no pipe";
+
+        const auto child = ::fork();
+
+        if (child == 0)
+        {
+            ::close (fds[0]);
+            const rlimit oneGigabyte { 1 << 30, 1 << 30 };
+            ::setrlimit (RLIMIT_AS, &oneGigabyte);
+
+            auto folders = defaults;
+            applySettingsFile (settingsFolder, folders);
+
+            juce::String answer;
+
+            for (const auto& f : folders)
+                answer << f.getFullPathName() << "\n";
+
+            const auto written = ::write (fds[1], answer.toRawUTF8(), answer.getNumBytesAsUTF8());
+            ::_exit (written == (ssize_t) answer.getNumBytesAsUTF8() ? 0 : 1);
+        }
+
+        ::close (fds[1]);
+        std::string answer;
+        bool finished = false;
+
+        // A bound against hanging, far beyond what reading a small file takes; not a measurement.
+        for (int waited = 0; ! finished && waited < 300; ++waited)
+        {
+            pollfd readable { fds[0], POLLIN, 0 };
+
+            if (::poll (&readable, 1, 100) <= 0)
+                continue;
+
+            char buffer[4096];
+            const auto got = ::read (fds[0], buffer, sizeof (buffer));
+            finished = got <= 0;
+
+            if (got > 0)
+                answer.append (buffer, (size_t) got);
+        }
+
+        ::close (fds[0]);
+        ::kill (child, SIGKILL); // no effect when it has ended
+        int status = 0;
+        ::waitpid (child, &status, 0);
+
+        if (! finished || ! WIFEXITED (status) || WEXITSTATUS (status) != 0)
+            return "no answer";
+
+        return answer;
+    }
+
+    juce::String linesOf (const std::array<juce::File, numFormats>& folders)
+    {
+        juce::String lines;
+
+        for (const auto& f : folders)
+            lines << f.getFullPathName() << "\n";
+
+        return lines;
+    }
+} // namespace
+
+struct UnreadableSettings
+{
+    const char* name;
+    std::function<bool (const juce::File& settingsFile, const juce::File& elsewhere)> make;
+};
+
+class UnreadableSettingsTest : public SettingsFileTest, public testing::WithParamInterface<UnreadableSettings>
+{
+};
+
+TEST_P (UnreadableSettingsTest, givesTheDefaultsAtOnceAndIsLeftAsItIs)
+{
+    settingsFolder.createDirectory();
+    const auto elsewhere = folder / "elsewhere";
+    ASSERT_TRUE (elsewhere.createDirectory().wasOk());
+    ASSERT_TRUE (GetParam().make (settingsFile, elsewhere));
+
+    struct stat before = {};
+    ASSERT_EQ (::lstat (settingsFile.getFullPathName().toRawUTF8(), &before), 0);
+
+    EXPECT_EQ (applyInChild (settingsFolder, defaults), linesOf (defaults));
+
+    struct stat after = {};
+    ASSERT_EQ (::lstat (settingsFile.getFullPathName().toRawUTF8(), &after), 0);
+    EXPECT_EQ (after.st_mode, before.st_mode);
+    EXPECT_EQ (after.st_ino, before.st_ino);
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1); // nothing written beside it
+    EXPECT_FALSE ((folder / "Mine").exists());
+}
+
+const UnreadableSettings unreadableSettings[] = {
+    { "aFifo", [] (const juce::File& file, const juce::File&)
+      { return ::mkfifo (file.getFullPathName().toRawUTF8(), 0644) == 0; } },
+    { "aLinkToDevZero", [] (const juce::File& file, const juce::File&)
+      { return juce::File ("/dev/zero").createSymbolicLink (file, false); } },
+    { "aFolder", [] (const juce::File& file, const juce::File&)
+      { return file.createDirectory().wasOk(); } },
+    { "aLinkToAFileElsewhere", [] (const juce::File& file, const juce::File& elsewhere)
+      {
+          // Settings that would be used if the link were followed.
+          const auto target = elsewhere.getChildFile ("settings.txt");
+          const auto mine = elsewhere.getSiblingFile ("Mine").getFullPathName();
+          return target.replaceWithText ("<Plugin_Manager_Settings VST3_Path=\"" + mine + "\"/>") && target.createSymbolicLink (file, false);
+      } },
+};
+
+INSTANTIATE_TEST_SUITE_P (Kinds, UnreadableSettingsTest, testing::ValuesIn (unreadableSettings),
+                          [] (const testing::TestParamInfo<UnreadableSettings>& param) { return std::string (param.param.name); });
+#endif
+
+//==============================================================================
+struct FolderValue
+{
+    const char* name;
+    std::string written;  // "{}" stands for the test folder
+    const char* expected; // below the test folder; nullptr: the format's default
+};
+
+class FolderValueTest : public SettingsFileTest, public testing::WithParamInterface<FolderValue>
+{
+};
+
+TEST_P (FolderValueTest, isTakenOnlyWhenItIsTheFolderWrittenAndSafeToActOn)
+{
+    // A relative value would resolve against the working folder: make that one we can look into.
+    const auto previousWorkingFolder = juce::File::getCurrentWorkingDirectory();
+    (folder / "cwd").createDirectory();
+    (folder / "cwd").setAsCurrentWorkingDirectory();
+
+    auto written = GetParam().written;
+    const auto root = folder.get().getFullPathName().toStdString();
+
+    for (auto at = written.find ("{}"); at != std::string::npos; at = written.find ("{}"))
+        written.replace (at, 2, root);
+
+    writeAttributes (written, path ("Mine/clap"));
+    const auto installFolders = apply();
+    previousWorkingFolder.setAsCurrentWorkingDirectory();
+
+    if (GetParam().expected == nullptr)
+    {
+        EXPECT_EQ (installFolders[0], defaults[0]);
+        EXPECT_EQ ((folder / "cwd").getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+        EXPECT_EQ ((folder / "Mine").getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1); // clap alone
+    }
+    else
+    {
+        EXPECT_EQ (installFolders[0].getFullPathName(), (folder / juce::CharPointer_UTF8 (GetParam().expected)).getFullPathName());
+    }
+
+    // One unusable value costs only its own format.
+    EXPECT_EQ (installFolders[1], folder / "Mine/clap");
+    EXPECT_EQ (installFolders[2], defaults[2]);
+}
+
+const FolderValue folderValues[] = {
+    { "anAbsolutePath", "{}/Mine/vst3", "Mine/vst3" },
+    { "escapedCharacters", "{}/Mine/a&amp;b&#233;&#x42;", "Mine/a&b\303\251B" },
+    { "aNulByReference", "{}/Mine/a&#0;b", nullptr },
+    { "aNulByHexadecimalReference", "{}/Mine/a&#x0;b", nullptr },
+    { "aNulByAReferenceThatWrapsAround", "{}/Mine/a&#4294967296;b", nullptr },
+    { "anEmptyReference", "{}/Mine/a&#x;b", nullptr },
+    { "aRawNul", std::string ("{}/Mine/a\0b", 11), nullptr },
+    { "anUndeclaredEntity", "{}/Mine/a&unknown;b", nullptr },
+    { "aLoneAmpersand", "{}/Mine/a & b", nullptr },
+    { "aControlCharacterByReference", "{}/Mine/a&#1;b", nullptr },
+    { "aRelativePath", "Mine/vst3", nullptr },
+    { "aDevicePath", "\\\\.\\{}/Mine/vst3", nullptr },
+    { "aNamespacePathWithForwardSlashes", "//?/{}/Mine/vst3", nullptr },
+    { "longerThanTheLimit", "{}/Mine/" + std::string (Settings::maximumPathLength, 'a'), nullptr },
+};
+
+INSTANTIATE_TEST_SUITE_P (Values, FolderValueTest, testing::ValuesIn (folderValues),
+                          [] (const testing::TestParamInfo<FolderValue>& param) { return std::string (param.param.name); });
+
+//==============================================================================
+struct PathCase
+{
+    juce::String value;
+    Settings::PathRules rules;
+    bool usable;
+};
+
+class UsableFolderPathTest : public testing::TestWithParam<PathCase>
+{
+};
+
+TEST_P (UsableFolderPathTest, acceptsOnlyAbsoluteFileSystemPaths)
+{
+    EXPECT_EQ (Settings::isUsableFolderPath (GetParam().value, GetParam().rules), GetParam().usable)
+        << GetParam().value << (GetParam().rules == Settings::PathRules::windows ? " (Windows)" : " (POSIX)");
+}
+
+const auto posix = Settings::PathRules::posix; // short names for the table
+const auto windows = Settings::PathRules::windows;
+
+const PathCase pathCases[] = {
+    { "/opt/plug-ins", posix, true },
+    { "/" + juce::String::repeatedString ("a", Settings::maximumPathLength - 1), posix, true },
+    { "/" + juce::String::repeatedString ("a", Settings::maximumPathLength), posix, false },
+    { "plug-ins/vst3", posix, false },
+    { "./vst3", posix, false },
+    { "~/vst3", posix, false },
+    { "C:\\Plug-Ins", posix, false },
+    { "   ", posix, false },
+    { "//./dev/sda", posix, false },
+    { "/a" + juce::String::charToString (Settings::nulStandIn), posix, false },
+    { "C:\\Program Files\\Common Files\\VST3", windows, true },
+    { "d:/Plug-Ins/VST3", windows, true },
+    { "D:\\", windows, true },
+    { "C:\\CONSOLE\\com10\\nul_", windows, true },
+    { "\\\\server\\share\\VST3", windows, true },
+    { "//server/share", windows, true },
+    { "\\\\server", windows, false },
+    { "\\\\server\\", windows, false },
+    { "\\\\?\\C:\\Plug-Ins", windows, false },
+    { "\\\\.\\C:\\Plug-Ins", windows, false },
+    { "//?/C:/Plug-Ins", windows, false },
+    { "\\/./pipe/x", windows, false },
+    { "\\\\?\\UNC\\server\\share", windows, false },
+    { "\\??\\C:\\Plug-Ins", windows, false },
+    { "\\Plug-Ins", windows, false },
+    { "C:Plug-Ins", windows, false },
+    { "C:", windows, false },
+    { "Plug-Ins\\VST3", windows, false },
+    { "/opt/plug-ins", windows, false },
+    { "C:\\Plug-Ins\\NUL", windows, false },
+    { "C:\\Plug-Ins\\com1.txt\\VST3", windows, false },
+    { "C:\\" + juce::String::repeatedString ("a", Settings::maximumPathLength), windows, false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Table, UsableFolderPathTest, testing::ValuesIn (pathCases));
