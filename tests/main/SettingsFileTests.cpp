@@ -297,6 +297,16 @@ TEST_F (SettingsFileTest, aDocumentTypeMakesTheFileMalformedAndNoOtherFileIsRead
 #if ! JUCE_WINDOWS
 namespace
 {
+    juce::String linesOf (const std::array<juce::File, numFormats>& folders)
+    {
+        juce::String lines;
+
+        for (const auto& f : folders)
+            lines << f.getFullPathName() << "\n";
+
+        return lines;
+    }
+
     /** Runs applySettingsFile in a child process and returns the folders it settled on, one full
         path a line; or "no answer" when the child blocked, read without end (its memory is
         capped) or died. A broken reader then fails the test instead of hanging the suite. */
@@ -315,16 +325,19 @@ namespace
             const rlimit oneGigabyte { 1 << 30, 1 << 30 };
             ::setrlimit (RLIMIT_AS, &oneGigabyte);
 
-            auto folders = defaults;
-            applySettingsFile (settingsFolder, folders);
-
-            juce::String answer;
-
-            for (const auto& f : folders)
-                answer << f.getFullPathName() << "\n";
-
-            const auto written = ::write (fds[1], answer.toRawUTF8(), answer.getNumBytesAsUTF8());
-            ::_exit (written == (ssize_t) answer.getNumBytesAsUTF8() ? 0 : 1);
+            // The child never returns into the test runner, whatever happens.
+            try
+            {
+                auto folders = defaults;
+                applySettingsFile (settingsFolder, folders);
+                const auto answer = linesOf (folders);
+                const auto written = ::write (fds[1], answer.toRawUTF8(), answer.getNumBytesAsUTF8());
+                ::_exit (written == (ssize_t) answer.getNumBytesAsUTF8() ? 0 : 1);
+            }
+            catch (...)
+            {
+                ::_exit (2);
+            }
         }
 
         ::close (fds[1]);
@@ -357,16 +370,6 @@ namespace
 
         return answer;
     }
-
-    juce::String linesOf (const std::array<juce::File, numFormats>& folders)
-    {
-        juce::String lines;
-
-        for (const auto& f : folders)
-            lines << f.getFullPathName() << "\n";
-
-        return lines;
-    }
 } // namespace
 
 struct UnreadableSettings
@@ -374,6 +377,8 @@ struct UnreadableSettings
     const char* name;
     std::function<bool (const juce::File& settingsFile, const juce::File& elsewhere)> make;
 };
+
+void PrintTo (const UnreadableSettings& kind, std::ostream* out) { *out << kind.name; }
 
 class UnreadableSettingsTest : public SettingsFileTest, public testing::WithParamInterface<UnreadableSettings>
 {
@@ -426,6 +431,8 @@ struct FolderValue
     std::string written;  // "{}" stands for the test folder
     const char* expected; // below the test folder; nullptr: the format's default
 };
+
+void PrintTo (const FolderValue& value, std::ostream* out) { *out << value.name; }
 
 class FolderValueTest : public SettingsFileTest, public testing::WithParamInterface<FolderValue>
 {
@@ -492,14 +499,18 @@ struct PathCase
     bool usable;
 };
 
+void PrintTo (const PathCase& path, std::ostream* out)
+{
+    *out << path.value << (path.rules == Settings::PathRules::windows ? " (Windows)" : " (POSIX)");
+}
+
 class UsableFolderPathTest : public testing::TestWithParam<PathCase>
 {
 };
 
 TEST_P (UsableFolderPathTest, acceptsOnlyAbsoluteFileSystemPaths)
 {
-    EXPECT_EQ (Settings::isUsableFolderPath (GetParam().value, GetParam().rules), GetParam().usable)
-        << GetParam().value << (GetParam().rules == Settings::PathRules::windows ? " (Windows)" : " (POSIX)");
+    EXPECT_EQ (Settings::isUsableFolderPath (GetParam().value, GetParam().rules), GetParam().usable);
 }
 
 const auto posix = Settings::PathRules::posix; // short names for the table
