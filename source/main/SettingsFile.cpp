@@ -124,8 +124,8 @@ namespace
 
             for (size_t i = 2; i + 1 < size; i += 2)
             {
-                const auto unit = littleEndian ? data[i] | (data[i + 1] << 8) : (data[i] << 8) | data[i + 1];
-                units.push_back ((juce::CharPointer_UTF16::CharType) (unit == 0 ? Settings::nulStandIn : unit));
+                const int unit = littleEndian ? data[i] | (data[i + 1] << 8) : (data[i] << 8) | data[i + 1];
+                units.push_back ((juce::CharPointer_UTF16::CharType) (unit == 0 ? (int) Settings::nulStandIn : unit));
             }
 
             units.push_back (0);
@@ -191,30 +191,27 @@ namespace
     {
         juce::String result;
         result.preallocateBytes (text.getNumBytesAsUTF8());
+        auto p = text.getCharPointer();
 
-        for (auto p = text.getCharPointer(); ! p.isEmpty();)
+        for (auto ampersand = p.indexOf ((juce::juce_wchar) '&'); ampersand >= 0; ampersand = p.indexOf ((juce::juce_wchar) '&'))
         {
-            if (*p != '&')
-            {
-                result += p.getAndAdvance();
-                continue;
-            }
-
+            const auto start = p;
+            p += ampersand;
             const auto length = lengthOfCharacterReference (p);
 
             if (length == 0)
             {
-                result += Settings::nulStandIn;
+                result += juce::String (start, p) + juce::String::charToString (Settings::nulStandIn);
                 ++p;
-                continue;
             }
-
-            const auto start = p;
-            p += length;
-            result += juce::String (start, p);
+            else
+            {
+                p += length;
+                result += juce::String (start, p);
+            }
         }
 
-        return result;
+        return result + juce::String (p);
     }
 
     /** The root element of the settings text, or nothing when it is not XML or declares a

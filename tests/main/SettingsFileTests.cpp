@@ -251,6 +251,26 @@ TEST_F (SettingsFileTest, anOversizedFileIsIgnoredAndLeftUntouched)
     EXPECT_FALSE ((folder / "Mine").exists());
 }
 
+TEST_F (SettingsFileTest, readsUtf16WithAByteOrderMarkInEitherOrder)
+{
+    const auto text = juce::String ("<Plugin_Manager_Settings VST3_Path=\"") + (folder / juce::CharPointer_UTF8 ("Mine/M\xc3\xbcsik")).getFullPathName() + "\"/>";
+
+    for (const auto bigEndian : { false, true })
+    {
+        std::string bytes = bigEndian ? "\xfe\xff" : "\xff\xfe";
+
+        for (auto p = text.toUTF16(); ! p.isEmpty();)
+        {
+            const auto unit = (juce::uint16) *p++;
+            bytes += (char) (bigEndian ? unit >> 8 : unit & 0xff);
+            bytes += (char) (bigEndian ? unit & 0xff : unit >> 8);
+        }
+
+        writeSettingsBytes (bytes.data(), bytes.size());
+        EXPECT_EQ (apply()[0], folder / juce::CharPointer_UTF8 ("Mine/M\xc3\xbcsik")) << (bigEndian ? "big-endian" : "little-endian");
+    }
+}
+
 TEST_F (SettingsFileTest, aFileOfExactlyTheLimitIsReadAndOneByteMoreIsNot)
 {
     // Whitespace after the element: a reader that stops at the limit without looking further
