@@ -112,6 +112,16 @@ note "--help, --version; no display for the window: exit 3 and one line ($(cat "
 #==================================================================================================
 # Status, install, a failure, uninstall.
 
+# Without a settings file, --status starts as the window does: it writes the file with the default
+# folders (below HOME on Linux) and creates none of them.
+rm -f "$settings_file"
+HOME=$work/home run 0 --status
+same_lines "$work/out" "VST3	NOT INSTALLED		$work/home/.vst3/Morvane4.vst3" \
+    "CLAP	NOT INSTALLED		$work/home/.clap/Morvane4.clap" "AAX	NOT INSTALLED		$work/home/.aax/Morvane4.aaxplugin"
+grep -qF "VST3_Path=\"$work/home/.vst3\"" "$settings_file" || fail "--status wrote no settings file with the defaults"
+[ ! -e "$work/home" ] || fail "--status created the default folders"
+write_settings "${folders[@]}"
+
 run 0 --status
 same_lines "$work/out" \
     "VST3	NOT INSTALLED		${bundles[0]}" \
