@@ -1,6 +1,7 @@
 #include "BundleInstaller.h"
 
 #include "FileNames.h"
+#include "SafeRemoval.h"
 #include "ZipDirectory.h"
 
 #include <zlib.h>
@@ -31,9 +32,21 @@ namespace
                                                                                             : FailureReason::fileNotWritten;
     }
 
+    /** Why creating a folder in `folder` just failed; call it right after the failure, before
+        anything else asks the system for something. */
     const char* reasonForFolderFailure (const juce::File& folder)
     {
-        return folder.getBytesFreeOnVolume() < 1 ? FailureReason::diskFull : FailureReason::folderNotCreated;
+        const auto error = getLastSystemError();
+        return folder.getBytesFreeOnVolume() < 1 ? FailureReason::diskFull : reasonForSystemError (error, FailureReason::folderNotCreated);
+    }
+
+    /** Renames within one folder; the failure names why, e.g. a file in use or no permission. */
+    juce::Result renameWithin (const juce::File& source, const juce::File& target)
+    {
+        if (const auto error = renameEntry (source, target); error != 0)
+            return juce::Result::fail (reasonForFailureOn (source, error, FailureReason::fileNotMoved));
+
+        return juce::Result::ok();
     }
 
     //==============================================================================
@@ -254,7 +267,7 @@ namespace
         for (const auto* purpose : { "staging", "removing" })
             for (const auto& leftover : installFolder.findChildFiles (juce::File::findFilesAndDirectories, false,
                                                                       "." + bundleName + "." + purpose + "-*"))
-                leftover.deleteRecursively();
+                removeTreeNowOrAtRestart (leftover);
     }
 
     /** Removes the staging folder on every way out. */
@@ -265,7 +278,7 @@ namespace
         ~StagingFolder()
         {
             if (folder != juce::File())
-                folder.deleteRecursively();
+                removeTreeNowOrAtRestart (folder);
         }
     };
 } // namespace
@@ -317,20 +330,21 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     {
         oldBundle = makeUnusedSibling (installFolder, bundleName, "old");
 
-        if (! bundle.moveFileTo (oldBundle))
-            return fail (FailureReason::fileInUse);
+        if (const auto result = renameWithin (bundle, oldBundle); result.failed())
+            return result;
     }
 
-    if (! newBundle.moveFileTo (bundle))
+    if (const auto result = renameWithin (newBundle, bundle); result.failed())
     {
-        if (oldBundle != juce::File() && ! oldBundle.moveFileTo (bundle))
-            return juce::Result::fail (juce::String (FailureReason::fileInUse) + "; the old version is kept as " + oldBundle.getFileName());
+        if (oldBundle != juce::File() && renameWithin (oldBundle, bundle).failed())
+            return juce::Result::fail (result.getErrorMessage() + "; the old version is kept as " + oldBundle.getFileName());
 
-        return fail (FailureReason::fileInUse);
+        return result;
     }
 
+    // A file that is in use (a loaded module on Windows) stays until the next restart or run.
     if (oldBundle != juce::File())
-        oldBundle.deleteRecursively();
+        removeTreeNowOrAtRestart (oldBundle);
 
     return juce::Result::ok();
 }
@@ -345,8 +359,9 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
     if (! bundle.exists())
     {
         // A link that leads nowhere is no bundle, but it goes with the uninstall all the same.
-        if (bundle.isSymbolicLink() && ! bundle.deleteFile())
-            return fail (FailureReason::fileInUse);
+        if (bundle.isSymbolicLink())
+            if (const auto outcome = removeTree (bundle); ! outcome.wasOk())
+                return fail (reasonForSystemError (outcome.firstError, FailureReason::fileNotMoved));
 
         return juce::Result::ok();
     }
@@ -355,10 +370,10 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
 
     const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
 
-    if (! bundle.moveFileTo (removing))
-        return fail (FailureReason::fileInUse);
+    if (const auto result = renameWithin (bundle, removing); result.failed())
+        return result;
 
-    // Out of the plug-in hosts' sight now; anything that resists deletion goes at the next run.
-    removing.deleteRecursively();
+    // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
+    removeTreeNowOrAtRestart (removing);
     return juce::Result::ok();
 }

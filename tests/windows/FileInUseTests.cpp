@@ -1,0 +1,201 @@
+// Windows only: a plug-in file that another process holds (loaded as a module, or open) while its
+// format is updated and then uninstalled, and a junction inside a bundle that is removed.
+#include "TestFolder.h"
+#include "TreeSnapshot.h"
+#include "main/BundleInstaller.h"
+#include "main/Catalogue.h"
+
+#include <BinaryData.h>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace
+{
+    juce::Result installCarried (const juce::File& installFolder, int format)
+    {
+        const char* const archives[] = { BinaryData::vst3_zip, BinaryData::clap_zip, BinaryData::aax_zip };
+        const int sizes[] = { BinaryData::vst3_zipSize, BinaryData::clap_zipSize, BinaryData::aax_zipSize };
+        return installBundle (installFolder, getBundleName (Product::name, format), archives[format], (size_t) sizes[format]);
+    }
+
+    /** hold_file.exe holding a file from another process for as long as this lives. */
+    class HeldFile final
+    {
+    public:
+        HeldFile (const juce::String& how, const juce::File& file)
+        {
+            // The build machine's file system is drive Z: under Wine.
+            if (process.start (juce::StringArray { juce::File ("Z:" TW_HOLD_FILE_EXE).getFullPathName(), how, file.getFullPathName() }))
+                for (char c; process.readProcessOutput (&c, 1) == 1 && c != '\n';)
+                    said << c;
+        }
+
+        ~HeldFile()
+        {
+            process.kill();
+            process.waitForProcessToFinish (30000);
+        }
+
+        bool isHolding() const { return said.trim() == "held"; }
+
+        juce::String said;
+
+    private:
+        juce::ChildProcess process;
+    };
+
+    /** The paths Windows removes at the next restart (pairs of source and empty target). */
+    juce::StringArray pendingRemovals()
+    {
+        juce::StringArray paths;
+        DWORD size = 0;
+        const auto* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+        const auto* value = L"PendingFileRenameOperations";
+
+        if (RegGetValueW (HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            return paths;
+
+        juce::HeapBlock<wchar_t> text (size / sizeof (wchar_t) + 2, true);
+
+        if (RegGetValueW (HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_MULTI_SZ, nullptr, text.get(), &size) != ERROR_SUCCESS)
+            return paths;
+
+        for (const auto* entry = text.get(); *entry != 0;)
+        {
+            const juce::String source (entry);
+            entry += source.length() + 1;
+            const juce::String target (entry);
+            entry += target.length() + 1;
+
+            if (target.isEmpty())
+                paths.add (source.fromFirstOccurrenceOf ("\\??\\", false, false));
+        }
+
+        return paths;
+    }
+
+    /** Makes `link` a junction to the folder `target`; gives Windows' error, or 0. */
+    DWORD makeJunction (const juce::File& link, const juce::File& target)
+    {
+        if (! CreateDirectoryW (link.getFullPathName().toWideCharPointer(), nullptr))
+            return GetLastError();
+
+        const auto handle = CreateFileW (link.getFullPathName().toWideCharPointer(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+
+        if (handle == INVALID_HANDLE_VALUE)
+            return GetLastError();
+
+        // A mount-point reparse buffer: tag, data length, reserved, then the two names' offsets
+        // and lengths, then the substitute name ("\??\C:\...") and the print name, each ending in 0.
+        const auto substitute = "\\??\\" + target.getFullPathName();
+        const auto print = target.getFullPathName();
+        std::vector<WORD> buffer (8 + (size_t) (substitute.length() + print.length()) + 4, 0);
+        const auto substituteBytes = (WORD) (substitute.length() * 2);
+        const auto printBytes = (WORD) (print.length() * 2);
+        *reinterpret_cast<DWORD*> (buffer.data()) = IO_REPARSE_TAG_MOUNT_POINT;
+        buffer[2] = (WORD) (8 + substituteBytes + 2 + printBytes + 2);
+        buffer[4] = 0;
+        buffer[5] = substituteBytes;
+        buffer[6] = (WORD) (substituteBytes + 2);
+        buffer[7] = printBytes;
+        substitute.copyToUTF16 (reinterpret_cast<juce::CharPointer_UTF16::CharType*> (buffer.data() + 8), substituteBytes + 2);
+        print.copyToUTF16 (reinterpret_cast<juce::CharPointer_UTF16::CharType*> (buffer.data() + 8 + substitute.length() + 1), printBytes + 2);
+
+        DWORD returned = 0;
+        const auto made = DeviceIoControl (handle, FSCTL_SET_REPARSE_POINT, buffer.data(), 8 + buffer[2], nullptr, 0, &returned, nullptr);
+        const auto error = made ? 0 : GetLastError();
+        CloseHandle (handle);
+        return error;
+    }
+} // namespace
+
+//==============================================================================
+struct Holding
+{
+    int format;
+    const char* how;
+};
+
+class FileInUseTest : public testing::TestWithParam<Holding>
+{
+protected:
+    TestFolder folder;
+    juce::File installFolder = folder / "Plug-Ins";
+};
+
+// Either the format fails with "a file is in use" and the folder stays byte for byte, or it goes
+// through and nothing but the held file (and the folders holding it) stays beside the bundle,
+// each scheduled for removal at the next restart.
+TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheRestart)
+{
+    const auto [format, how] = GetParam();
+    const auto bundleName = getBundleName (Product::name, format).toStdString();
+    ASSERT_TRUE (installCarried (installFolder, format).wasOk());
+    const auto installed = snapshot (installFolder);
+
+    const HeldFile held (how, getModulePath (getBundlePath (installFolder, Product::name, format), Product::name, format));
+    ASSERT_TRUE (held.isHolding()) << held.said;
+
+    for (const auto uninstall : { false, true })
+    {
+        SCOPED_TRACE (uninstall ? "uninstall" : "update");
+        const auto before = snapshot (installFolder);
+
+        const auto result = uninstall ? uninstallBundle (installFolder, bundleName) : installCarried (installFolder, format);
+
+        std::cout << "[ recorded ] " << formatNames[format] << " held by " << how << ", " << (uninstall ? "uninstall: " : "update: ")
+                  << (result.wasOk() ? juce::String ("ok") : result.getErrorMessage()) << std::endl;
+
+        if (result.failed())
+        {
+            EXPECT_EQ (result.getErrorMessage(), "a file is in use");
+            EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+            continue;
+        }
+
+        const auto pending = pendingRemovals();
+        Tree bundle;
+
+        for (const auto& [path, bytes] : snapshot (installFolder))
+        {
+            if (! uninstall && (path == bundleName || path.rfind (bundleName + "/", 0) == 0))
+                bundle[path] = bytes;
+            else
+                EXPECT_TRUE (pending.contains (installFolder.getChildFile (path).getFullPathName(), true)) << "left without being scheduled: " << path;
+        }
+
+        EXPECT_TRUE (sameTree (bundle, uninstall ? Tree() : installed));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (HeldFiles, FileInUseTest,
+                          testing::Values (Holding { 0, "load" }, Holding { 1, "load" }, Holding { 1, "open" }),
+                          [] (const testing::TestParamInfo<Holding>& param)
+                          { return formatNames[param.param.format].toStdString() + "_" + param.param.how; });
+
+//==============================================================================
+TEST (JunctionInsideABundle, uninstallRemovesTheJunctionNotWhatItLeadsTo)
+{
+    const TestFolder folder;
+    const auto installFolder = folder / "Plug-Ins";
+    const auto outside = folder / "outside";
+    ASSERT_TRUE (installCarried (installFolder, 0).wasOk());
+    ASSERT_TRUE (outside.getChildFile ("precious.txt").replaceWithText ("not the installer's"));
+
+    if (const auto error = makeJunction (installFolder.getChildFile ("Morvane4.vst3/Contents/link"), outside); error != 0)
+        GTEST_SKIP() << "no junction could be made here: error " << error;
+
+    ASSERT_TRUE (installFolder.getChildFile ("Morvane4.vst3/Contents/link/precious.txt").existsAsFile()) << "the junction leads nowhere";
+
+    EXPECT_TRUE (uninstallBundle (installFolder, "Morvane4.vst3").wasOk());
+
+    EXPECT_EQ (outside.getChildFile ("precious.txt").loadFileAsString(), "not the installer's");
+    EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+}
