@@ -113,6 +113,21 @@ namespace
                 return;
             }
 
+            // Wine shows a Unix symbolic link as a reparse point by its path, yet opens what it leads
+            // to: such an entry is never entered, only removed by its path if Wine lets it go.
+            const auto pathAttributes = GetFileAttributesW (path.getFullPathName().toWideCharPointer());
+
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && pathAttributes != INVALID_FILE_ATTRIBUTES && (pathAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            {
+                CloseHandle (handle);
+                const auto* name = path.getFullPathName().toWideCharPointer();
+
+                if (! ((pathAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW (name) : DeleteFileW (name)))
+                    resisted (path, (int) GetLastError());
+
+                return;
+            }
+
             const auto isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 
             if (isFolder)

@@ -15,8 +15,6 @@
 #include <map>
 
 #if JUCE_WINDOWS
- #define NOMINMAX
- #define WIN32_LEAN_AND_MEAN
  #include <windows.h>
 #else
  #include <cerrno>
