@@ -4,6 +4,7 @@
 #include "TreeSnapshot.h"
 #include "main/BundleInstaller.h"
 #include "main/Catalogue.h"
+#include "main/SafeRemoval.h"
 
 #include <BinaryData.h>
 
@@ -180,6 +181,24 @@ INSTANTIATE_TEST_SUITE_P (HeldFiles, FileInUseTest,
                           testing::Values (Holding { 0, "load" }, Holding { 0, "open" }, Holding { 1, "load" }, Holding { 1, "open" }),
                           [] (const testing::TestParamInfo<Holding>& param)
                           { return formatNames[param.param.format].toStdString() + "_" + param.param.how; });
+
+// Windows gives "access denied" for a folder that holds an open file as for a missing permission.
+TEST (AccessDenied, isAFileInUseOnlyWhileAFileBelowIsHeld)
+{
+    const TestFolder folder;
+    const auto bundle = folder / "Morvane4.vst3";
+    const auto module = bundle.getChildFile ("Contents/x86_64-win/Morvane4.vst3");
+    ASSERT_TRUE (module.getParentDirectory().createDirectory().wasOk());
+    ASSERT_TRUE (module.replaceWithText ("a module"));
+
+    EXPECT_STREQ (reasonForFailureOn (bundle, ERROR_ACCESS_DENIED, "otherwise"), "no permission");
+
+    const HeldFile held ("open", module);
+    ASSERT_TRUE (held.isHolding()) << held.said;
+
+    EXPECT_STREQ (reasonForFailureOn (bundle, ERROR_ACCESS_DENIED, "otherwise"), "a file is in use");
+    EXPECT_STREQ (reasonForFailureOn (bundle, ERROR_FILE_NOT_FOUND, "otherwise"), "otherwise");
+}
 
 //==============================================================================
 TEST (JunctionInsideABundle, uninstallRemovesTheJunctionNotWhatItLeadsTo)
