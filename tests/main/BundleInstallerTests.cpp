@@ -519,13 +519,10 @@ const SystemErrorReason systemErrorReasons[] = {
     { ERROR_SHARING_VIOLATION, "a file is in use" },
     { ERROR_LOCK_VIOLATION, "a file is in use" },
     { ERROR_ACCESS_DENIED, "no permission" },
-    { ERROR_PRIVILEGE_NOT_HELD, "no permission" },
     { ERROR_WRITE_PROTECT, "the disk is read-only" },
     { ERROR_DISK_FULL, "disk full" },
-    { ERROR_HANDLE_DISK_FULL, "disk full" },
     { ERROR_FILE_NOT_FOUND, "otherwise" },
     { ERROR_NOT_SAME_DEVICE, "otherwise" },
-    { ERROR_DIR_NOT_EMPTY, "otherwise" },
 #else
     { EBUSY, "a file is in use" },
     { ETXTBSY, "a file is in use" },
@@ -533,10 +530,8 @@ const SystemErrorReason systemErrorReasons[] = {
     { EPERM, "no permission" },
     { EROFS, "the disk is read-only" },
     { ENOSPC, "disk full" },
-    { EDQUOT, "disk full" },
     { ENOENT, "otherwise" },
     { EXDEV, "otherwise" },
-    { ENOTEMPTY, "otherwise" },
 #endif
 };
 

@@ -1,5 +1,5 @@
 // Windows only: a plug-in file that another process holds (loaded as a module, or open) while its
-// format is updated and then uninstalled, and a junction inside a bundle that is removed.
+// format is updated and then uninstalled.
 #include "TestFolder.h"
 #include "TreeSnapshot.h"
 #include "main/BundleInstaller.h"
@@ -13,7 +13,6 @@
 #include <iostream>
 
 #include <windows.h>
-#include <winioctl.h>
 
 namespace
 {
@@ -78,41 +77,6 @@ namespace
         }
 
         return paths;
-    }
-
-    /** Makes `link` a junction to the folder `target`; gives Windows' error, or 0. */
-    DWORD makeJunction (const juce::File& link, const juce::File& target)
-    {
-        if (! CreateDirectoryW (link.getFullPathName().toWideCharPointer(), nullptr))
-            return GetLastError();
-
-        const auto handle = CreateFileW (link.getFullPathName().toWideCharPointer(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-
-        if (handle == INVALID_HANDLE_VALUE)
-            return GetLastError();
-
-        // A mount-point reparse buffer: tag, data length, reserved, then the two names' offsets
-        // and lengths, then the substitute name ("\??\C:\...") and the print name, each ending in 0.
-        const auto substitute = "\\??\\" + target.getFullPathName();
-        const auto print = target.getFullPathName();
-        std::vector<WORD> buffer (8 + (size_t) (substitute.length() + print.length()) + 4, 0);
-        const auto substituteBytes = (WORD) (substitute.length() * 2);
-        const auto printBytes = (WORD) (print.length() * 2);
-        *reinterpret_cast<DWORD*> (buffer.data()) = IO_REPARSE_TAG_MOUNT_POINT;
-        buffer[2] = (WORD) (8 + substituteBytes + 2 + printBytes + 2);
-        buffer[4] = 0;
-        buffer[5] = substituteBytes;
-        buffer[6] = (WORD) (substituteBytes + 2);
-        buffer[7] = printBytes;
-        substitute.copyToUTF16 (reinterpret_cast<juce::CharPointer_UTF16::CharType*> (buffer.data() + 8), substituteBytes + 2);
-        print.copyToUTF16 (reinterpret_cast<juce::CharPointer_UTF16::CharType*> (buffer.data() + 8 + substitute.length() + 1), printBytes + 2);
-
-        DWORD returned = 0;
-        const auto made = DeviceIoControl (handle, FSCTL_SET_REPARSE_POINT, buffer.data(), 8 + buffer[2], nullptr, 0, &returned, nullptr);
-        const auto error = made ? 0 : GetLastError();
-        CloseHandle (handle);
-        return error;
     }
 } // namespace
 
@@ -198,25 +162,4 @@ TEST (AccessDenied, isAFileInUseOnlyWhileAFileBelowIsHeld)
 
     EXPECT_STREQ (reasonForFailureOn (bundle, ERROR_ACCESS_DENIED, "otherwise"), "a file is in use");
     EXPECT_STREQ (reasonForFailureOn (bundle, ERROR_FILE_NOT_FOUND, "otherwise"), "otherwise");
-}
-
-//==============================================================================
-TEST (JunctionInsideABundle, uninstallRemovesTheJunctionNotWhatItLeadsTo)
-{
-    const TestFolder folder;
-    const auto installFolder = folder / "Plug-Ins";
-    const auto outside = folder / "outside";
-    ASSERT_TRUE (installCarried (installFolder, 0).wasOk());
-    ASSERT_TRUE (outside.createDirectory().wasOk());
-    ASSERT_TRUE (outside.getChildFile ("precious.txt").replaceWithText ("not the installer's"));
-
-    if (const auto error = makeJunction (installFolder.getChildFile ("Morvane4.vst3/Contents/link"), outside); error != 0)
-        GTEST_SKIP() << "no junction could be made here: error " << error;
-
-    ASSERT_TRUE (installFolder.getChildFile ("Morvane4.vst3/Contents/link/precious.txt").existsAsFile()) << "the junction leads nowhere";
-
-    EXPECT_TRUE (uninstallBundle (installFolder, "Morvane4.vst3").wasOk());
-
-    EXPECT_EQ (outside.getChildFile ("precious.txt").loadFileAsString(), "not the installer's");
-    EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
 }
