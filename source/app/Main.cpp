@@ -2,6 +2,7 @@
 // line without any window or display, or else starts the window.
 #include "../main/MainComponent.h"
 #include "Console.h"
+#include "StartBounds.h"
 #include "WineRepaintPump.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -50,7 +51,7 @@ public:
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
             getConstrainer()->setFixedAspectRatio (1.0);
-            centreWithSize (getWidth(), getHeight());
+            placeOnMainDisplay();
             setVisible (true);
         }
 
@@ -60,6 +61,25 @@ public:
         }
 
     private:
+        /** Opens at the content's own size, or smaller where that and the frame would not fit the
+            main display, centred with the title bar on screen. */
+        void placeOnMainDisplay()
+        {
+            const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+
+            if (display == nullptr)
+            {
+                centreWithSize (getWidth(), getHeight());
+                return;
+            }
+
+            // The native frame as the system reports it now. On X11 it is known only once a window
+            // manager has framed the window, and without one there is none.
+            const auto* peer = getPeer();
+            const auto frame = peer != nullptr ? peer->getFrameSize() : juce::BorderSize<int>();
+            setBounds (getStartBounds (display->userArea, frame, getWidth(), getConstrainer()->getMinimumWidth()));
+        }
+
         // Under Wine only; on Windows it does nothing (see WineRepaintPump.h).
         WineRepaintPump repaintPump { *this };
 

@@ -1,10 +1,64 @@
-# Shell helpers shared by the end-to-end runs (Linux and Wine): waiting, reading screenshots,
-# checking what landed on disk, and the Linux program's settings file. Sourced; the run defines
-# work, convert, window, wait_limit, run_limit and bundles before it calls them.
+# Shell helpers shared by the end-to-end runs (Linux and Wine): the display, waiting, the window's
+# place, reading screenshots, checking what landed on disk, and the Linux program's settings file.
+# Sourced; the run defines work, convert, window, wait_limit, run_limit and bundles before it calls
+# them.
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 note() { echo "[$SECONDS s] $*"; }
+
+xvfb_pid=""
+screen_width=0
+screen_height=0
+
+# start_display WIDTHxHEIGHT: a virtual display of that size, which DISPLAY then names.
+start_display() {
+    rm -f "$work/displayfd"
+    mkfifo "$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/displayfd" 9>&- >>"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    local number
+    read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    screen_width=${1%x*}
+    screen_height=${1#*x}
+    note "display $DISPLAY, $1"
+}
+
+stop_display() {
+    kill "$xvfb_pid"
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+}
+
+window_x=0
+window_y=0
+window_width=0
+window_height=0
+
+# window_geometry: sets window_x, window_y, window_width and window_height (in screen pixels) of
+# the window's client area.
+window_geometry() {
+    local info
+    info=$(xwininfo -id "$window" 2>/dev/null) || return 1
+    window_x=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
+    window_y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
+    window_width=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
+    window_height=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
+}
+
+within() { # within SLACK A B: A and B differ by SLACK at most
+    local d=$(($2 - $3))
+    [ ${d#-} -le "$1" ]
+}
+
+# check_fits_screen SLACK: the window is square (within SLACK pixels) and wholly on the screen.
+check_fits_screen() {
+    local where="$window_width x $window_height at $window_x,$window_y on the $screen_width x $screen_height screen"
+    within "$1" "$window_width" "$window_height" || fail "the window is not square: $where"
+    [ "$window_x" -ge 0 ] && [ "$window_y" -ge 0 ] && [ $((window_x + window_width)) -le "$screen_width" ] \
+        && [ $((window_y + window_height)) -le "$screen_height" ] || fail "the window is not wholly on screen: $where"
+}
 
 # wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds. While it waits,
 # the pointer trembles by one pixel, as a hand on a mouse does, so that no event already received

@@ -13,6 +13,8 @@
 # are unpacked into the test folders and the success view shows.
 # Second start: the installed formats begin selected; shift turns INSTALL into UNINSTALL, a
 # shift-click removes the three bundles, and the success view shows again.
+# Both start on a 1024 x 768 screen, 600 x 600 and centred. A third start on a 1024 x 540 screen
+# opens as the largest square that fits, wholly on screen.
 #
 # Exits 0 when everything was seen, 1 on the first thing that was not, 77 (skipped) when the
 # settings folder cannot be written.
@@ -36,7 +38,6 @@ compare=/usr/bin/compare
 # Leaving the machine as it was.
 
 work=$(mktemp -d /tmp/tw_installer_e2e.XXXXXX)
-xvfb_pid=""
 app_pid=""
 
 cleanup() {
@@ -70,36 +71,26 @@ lock_settings
 #==================================================================================================
 # The display, the window and its pixels.
 
-start_display() {
-    mkfifo "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 9>&- >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    local number
-    read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
-    export DISPLAY=":$number"
-    note "display $DISPLAY"
-}
-
 window=""
-window_x=0
-window_y=0
 
 find_window() {
     window=$(xdotool search --onlyvisible --name '^tw_installer$' 2>/dev/null | tail -n 1) || return 1
-    [ -n "$window" ] || return 1
-    local info
-    info=$(xwininfo -id "$window" 2>/dev/null) || return 1
-    window_x=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
-    window_y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
-    local width height
-    width=$(awk '/^ *Width:/ { print $2 }' <<<"$info")
-    height=$(awk '/^ *Height:/ { print $2 }' <<<"$info")
-    [ "$width" = 600 ] && [ "$height" = 600 ]
+    [ -n "$window" ] && window_geometry
 }
 
-# The window is found, mapped at its final place and has drawn its first frame (the blue bar).
+# The window is found, mapped at its final place (square and wholly on screen, or the run fails)
+# and has drawn its first frame (the blue bar).
 window_is_ready() {
-    find_window && shoot ready && near "$(pixel ready 300 2)" 0094D8
+    find_window && check_fits_screen 0 && shoot ready && near "$(pixel ready $((window_width / 2)) 2)" 0094D8
+}
+
+# On a screen with room for it the window opens 600 x 600, centred (there is no window manager,
+# so no frame); the grid below is that of 600 x 600.
+opens_centred_at_600() {
+    [ "$window_width x $window_height" = "600 x 600" ] \
+        || fail "the window opened $window_width x $window_height on a $screen_width x $screen_height screen"
+    [ "$window_x,$window_y" = "$(((screen_width - 600) / 2)),$(((screen_height - 600) / 2))" ] \
+        || fail "the window opened at $window_x,$window_y, not centred on the $screen_width x $screen_height screen"
 }
 
 start_installer() {
@@ -119,7 +110,7 @@ stop_installer() {
 shoot() {
     mkdir -p "$work/shots"
     import -window root "$work/shots/root.png" 2>/dev/null || return 1
-    "$convert" "$work/shots/root.png" -crop "600x600+$window_x+$window_y" +repage "$work/shots/$1.png"
+    "$convert" "$work/shots/root.png" -crop "${window_width}x${window_height}+$window_x+$window_y" +repage "$work/shots/$1.png"
 }
 
 # region_differs A B X Y W H: whether two screenshots differ inside a region.
@@ -200,12 +191,13 @@ note "settings in $settings_file, folders in $work"
 
 write_settings "${folders[@]}"
 
-start_display
+start_display 1024x768
 
 #==================================================================================================
 # First start: install all three formats.
 
 start_installer first
+opens_centred_at_600
 
 for folder in "${folders[@]}"; do
     [ -d "$folder" ] || fail "the configured install folder $folder was not created at start"
@@ -267,6 +259,7 @@ stop_installer
 # Second start: uninstall all three with a shift-click.
 
 start_installer second
+opens_centred_at_600
 shoot second_start
 for row in vst3 clap aax; do
     is_selected second_start $row || fail "$row does not begin selected although it is installed"
@@ -290,5 +283,20 @@ for folder in "${folders[@]}"; do
     [ -d "$folder" ] || fail "the install folder $folder went away with the bundle"
 done
 
+stop_installer
+
+#==================================================================================================
+# Third start, on a screen too low for 600 x 600: the largest square that fits, wholly on screen,
+# with its content drawn at that size.
+
+stop_display
+start_display 1024x540
+start_installer low_screen
+shoot low_screen
+[ "$window_height" = "$screen_height" ] || fail "the window is $window_height high, not as high as the screen ($screen_height)"
+# INSTALL's face, on the grid scaled to the window: 86 units from the left, 73.5 from the top.
+[ "$(brightest low_screen $((window_width * 86 / 100)) $((window_height * 735 / 1000)) \
+    $((window_width / 10)) $((window_height / 10)))" -ge 60 ] || fail "INSTALL is not drawn on the low screen"
+note "on a $screen_width x $screen_height screen: $window_width x $window_height at $window_x,$window_y"
 stop_installer
 note "passed"
