@@ -50,8 +50,10 @@ public:
             setUsingNativeTitleBar (true);
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
-            getConstrainer()->setFixedAspectRatio (1.0);
+            // Placed before the aspect ratio is fixed: on Windows the framework applies the ratio
+            // to the whole window, frame included, whenever it is moved and sized at once.
             placeOnMainDisplay();
+            getConstrainer()->setFixedAspectRatio (1.0);
             setVisible (true);
         }
 
@@ -73,8 +75,8 @@ public:
                 return;
             }
 
-            // The native frame as the system reports it now. On X11 it is known only once a window
-            // manager has framed the window, and without one there is none.
+            // The frame as the system reports it now. On X11 it is known only once a window manager
+            // has framed the window, and without one there is none.
             const auto* peer = getPeer();
             const auto frame = peer != nullptr ? peer->getFrameSize() : juce::BorderSize<int>();
             setBounds (getStartBounds (display->userArea, frame, getWidth(), getConstrainer()->getMinimumWidth()));

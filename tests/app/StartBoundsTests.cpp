@@ -47,5 +47,5 @@ TEST_P (StartBoundsTest, opensAsLargeAsAllowedCentredWithTheTitleBarOnScreen)
 }
 
 INSTANTIATE_TEST_SUITE_P (Screens, StartBoundsTest, testing::ValuesIn (startCases),
-                          [] (const auto& info)
-                          { return juce::String (info.param.screen).retainCharacters ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ").toStdString(); });
+                          [] (const auto& testInfo)
+                          { return juce::String (testInfo.param.screen).retainCharacters ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ").toStdString(); });

@@ -60,6 +60,17 @@ check_fits_screen() {
         && [ $((window_y + window_height)) -le "$screen_height" ] || fail "the window is not wholly on screen: $where"
 }
 
+# check_centred SIDE SLACK TITLE: the window is SIDE x SIDE and centred across the screen (each
+# within SLACK pixels); its top is up to TITLE pixels below centre, as the frame's title bar is
+# taller than its bottom edge.
+check_centred() {
+    local where="$window_width x $window_height at $window_x,$window_y on the $screen_width x $screen_height screen"
+    within "$2" "$window_width" "$1" && within "$2" "$window_height" "$1" || fail "the window is not $1 x $1: $where"
+    local below=$((window_y - (screen_height - window_height) / 2))
+    within "$2" "$window_x" $(((screen_width - window_width) / 2)) && [ "$below" -ge 0 ] && [ "$below" -le "$3" ] \
+        || fail "the window is not centred: $where"
+}
+
 # wait_until DESCRIPTION COMMAND...: retries COMMAND every 0.1 s until it succeeds. While it waits,
 # the pointer trembles by one pixel, as a hand on a mouse does, so that no event already received
 # waits for the next input.

@@ -84,14 +84,6 @@ window_is_ready() {
     find_window && check_fits_screen 0 && shoot ready && near "$(pixel ready $((window_width / 2)) 2)" 0094D8
 }
 
-# On a screen with room for it the window opens 600 x 600, centred (there is no window manager,
-# so no frame); the grid below is that of 600 x 600.
-opens_centred_at_600() {
-    [ "$window_width x $window_height" = "600 x 600" ] \
-        || fail "the window opened $window_width x $window_height on a $screen_width x $screen_height screen"
-    [ "$window_x,$window_y" = "$(((screen_width - 600) / 2)),$(((screen_height - 600) / 2))" ] \
-        || fail "the window opened at $window_x,$window_y, not centred on the $screen_width x $screen_height screen"
-}
 
 start_installer() {
     "$installer" 9>&- >"$work/installer-$1.log" 2>&1 &
@@ -197,7 +189,7 @@ start_display 1024x768
 # First start: install all three formats.
 
 start_installer first
-opens_centred_at_600
+check_centred 600 0 0 # no window manager, so no frame
 
 for folder in "${folders[@]}"; do
     [ -d "$folder" ] || fail "the configured install folder $folder was not created at start"
@@ -259,7 +251,7 @@ stop_installer
 # Second start: uninstall all three with a shift-click.
 
 start_installer second
-opens_centred_at_600
+check_centred 600 0 0
 shoot second_start
 for row in vst3 clap aax; do
     is_selected second_start $row || fail "$row does not begin selected although it is installed"

@@ -10,15 +10,18 @@
 # the same Wine; MODULE_4.0.2.0 is a plug-in module with file version 4.0.2.0 for the reference of
 # an installed row.
 #
-# First start: the window is titled "tw_installer", has a 600 x 600 client area and shows the main
-# view; the settings file is written with the default folders; a click on VST3 and on CLAP selects
-# them, SELECT ALL selects AAX too, INSTALL unpacks the three bundles into the prefix's system
+# First start: the window is titled "tw_installer", has a 600 x 600 client area, centred, and shows
+# the main view; the settings file is written with the default folders; a click on VST3 and on CLAP
+# selects them, SELECT ALL selects AAX too, INSTALL unpacks the three bundles into the prefix's system
 # plug-in folders and the success view shows; Alt+F4 closes the window and ends the program.
 # Second start: the three formats begin selected and their rows read "v4.0.2.0 INSTALLED", as the
 # renderer draws such a row; the settings file is read, not rewritten.
 # Then the command line, with no display: --uninstall all with its output redirected by the caller,
 # --install all and --status through cmd /c, --uninstall clap on a console (a terminal), and a
 # wrong format; exit codes, output lines and the bundles on drive C: checked each time.
+# At 200 % scale (LogPixels 192): on the 1024 x 768 screen the window is the largest square that
+# fits, wholly on screen, with INSTALL drawn; on a 1600 x 1400 screen it is 1200 x 1200 pixels
+# (600 x 600 logical), centred.
 #
 # Exits 0 when everything was seen, 1 on the first thing that was not.
 set -euo pipefail
@@ -70,7 +73,6 @@ settings_file="$settings_folder/PluginManagerSettings.txt"
 #==================================================================================================
 # Leaving the machine as it was: the program, Wine and the display end with the run.
 
-xvfb_pid=""
 app_pid=""
 
 cleanup() {
@@ -97,16 +99,6 @@ window=""
 #==================================================================================================
 # The display, Wine, the window and its pixels.
 
-start_display() {
-    mkfifo "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    local number
-    read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
-    export DISPLAY=":$number"
-    note "display $DISPLAY"
-}
-
 # Wine's server and helper processes are started apart from this script's streams, which CTest
 # reads: processes that held them open would keep CTest waiting.
 start_wine() {
@@ -116,17 +108,26 @@ start_wine() {
     # stalls for up to 10 s: Wine is let end by itself (about 5 s; killing it can strand a helper
     # that is just starting) and started anew, persistent for the whole run.
     "$wineserver" -w
-    "$wineserver" -p </dev/null >/dev/null 2>&1 || fail "Wine's server did not start"
-    "$wine" wineboot </dev/null >>"$work/wineboot.log" 2>&1 || fail "Wine did not start in the new prefix"
+    resume_wine
     note "fresh Wine prefix $WINEPREFIX ($("$wine" --version 2>/dev/null || echo Wine))"
 }
 
-window_x=0
-window_y=0
+resume_wine() {
+    "$wineserver" -p </dev/null >/dev/null 2>&1 || fail "Wine's server did not start"
+    "$wine" wineboot </dev/null >>"$work/wineboot.log" 2>&1 || fail "Wine did not start in the prefix"
+}
+
+# Wine's server and desktop process keep the display and the display scale they started with:
+# both are ended and started anew.
+restart_wine() {
+    "$wineserver" -k
+    "$wineserver" -w
+    resume_wine
+}
 
 find_window() {
     window=$(xdotool search --onlyvisible --name '^tw_installer$' 2>/dev/null | tail -n 1) || return 1
-    [ -n "$window" ]
+    [ -n "$window" ] && window_geometry
 }
 
 # shoot NAME: a screenshot of the window's client area, $work/shots/NAME.png.
@@ -182,7 +183,8 @@ is_selected() { # is_selected SHOT ROW
 
 # The window shows the main view: the blue top bar and the black background have been drawn.
 shows_main_view() { # shows_main_view SHOT
-    near "$(pixel "$1" 300 2)" 0094D8 && near "$(pixel "$1" 300 350)" 111111
+    local middle=$((window_width / 2))
+    near "$(pixel "$1" "$middle" 2)" 0094D8 && near "$(pixel "$1" "$middle" $((window_height * 350 / 600)))" 111111
 }
 
 window_is_ready() {
@@ -243,7 +245,7 @@ shows_success_view() { # shows_success_view SHOT
 }
 
 #==================================================================================================
-start_display
+start_display 1024x768
 start_wine
 
 # The maker's installers share C:\ProgramData\Tarnwick; an installer writes its settings file only
@@ -269,11 +271,10 @@ start_installer first
 
 title=$(xdotool getwindowname "$window")
 [ "$title" = tw_installer ] || fail "the window's title is '$title'"
-geometry=$(xwininfo -id "$window")
-width=$(awk '/^ *Width:/ { print $2 }' <<<"$geometry")
-height=$(awk '/^ *Height:/ { print $2 }' <<<"$geometry")
-[ "$width" = 600 ] && [ "$height" = 600 ] || fail "the client area is $width x $height, not 600 x 600"
-note "window titled '$title', client area $width x $height"
+# Wine keeps the window's frame (its title bar taller than the other edges) though no window
+# manager draws it: the client area sits a little below centre.
+check_centred 600 0 30
+note "window titled '$title', client area $window_width x $window_height at $window_x,$window_y"
 
 xdotool mousemove --window "$window" 300 340 # on no button: nothing hovered
 wait_until "the main view shows its header as the renderer draws it" \
@@ -400,4 +401,29 @@ cli 2 cmd /c 'C:\tw_installer.exe --install vst4'
     || fail "--install vst4 said: $(head -n 1 "$work/cli-err.txt")"
 [ ! -s "$work/cli-out.txt" ] || fail "--install vst4 wrote to stdout"
 note "cmd /c --install vst4: exit 2, the reason on stderr"
+
+#==================================================================================================
+# At 200 % scale: on this screen, 512 x 384 logical pixels, the largest square that fits, wholly on
+# screen; on a 1600 x 1400 screen, 600 x 600 logical pixels, centred. The framework rounds the
+# frame to logical pixels, so the client area may come out a pixel or two short at this scale.
+
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f </dev/null >>"$work/wineboot.log" 2>&1 \
+    || fail "could not set the display scale to 200 %"
+restart_wine
+start_installer small_200
+check_fits_screen 2
+[ "$window_width" -ge 680 ] || fail "the window at 200 % is $window_width pixels wide: not the largest that fits"
+shoot small_200
+[ "$(brightest small_200 $((window_width * 86 / 100)) $((window_height * 735 / 1000)) $((window_width / 10)) $((window_height / 10)))" -ge 60 ] \
+    || fail "INSTALL is not drawn at 200 % on the small screen"
+note "200 % on $screen_width x $screen_height: $window_width x $window_height at $window_x,$window_y"
+close_installer
+
+stop_display
+start_display 1600x1400
+restart_wine
+start_installer large_200
+check_centred 1200 2 60
+note "200 % on $screen_width x $screen_height: $window_width x $window_height at $window_x,$window_y"
+close_installer
 note "passed"
