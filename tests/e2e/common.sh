@@ -11,11 +11,14 @@ xvfb_pid=""
 screen_width=0
 screen_height=0
 
-# start_display WIDTHxHEIGHT: a virtual display of that size, which DISPLAY then names.
+# start_display WIDTHxHEIGHT: a virtual display of that size, which DISPLAY then names. It does not
+# reset when its last client leaves: a reset refuses connections for a moment, and the checks here
+# connect and leave all the time. A display started before ends once the new one is up.
 start_display() {
+    local previous=$xvfb_pid
     rm -f "$work/displayfd"
     mkfifo "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$work/displayfd" 9>&- >>"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$work/displayfd" 9>&- >>"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local number
     read -r -t "$wait_limit" number <"$work/displayfd" || fail "Xvfb did not start"
@@ -23,12 +26,11 @@ start_display() {
     screen_width=${1%x*}
     screen_height=${1#*x}
     note "display $DISPLAY, $1"
-}
 
-stop_display() {
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=""
+    if [ -n "$previous" ]; then
+        kill "$previous"
+        wait "$previous" 2>/dev/null || true
+    fi
 }
 
 window_x=0

@@ -48,9 +48,10 @@ cleanup() {
 
     restore_settings
 
-    if [ $status -ne 0 ] && [ -d "$work/shots" ]; then
+    if [ $status -ne 0 ]; then
         local kept=/tmp/tw_installer_e2e_failed
-        rm -rf "$kept" && cp -r "$work/shots" "$kept" && echo "Screenshots kept in $kept" >&2
+        rm -rf "$kept" && mkdir -p "$kept" && cp -r "$work"/shots "$work"/*.log "$kept" 2>/dev/null
+        echo "Screenshots and the program's output kept in $kept" >&2
     fi
 
     rm -rf "$work"
@@ -281,7 +282,6 @@ stop_installer
 # Third start, on a screen too low for 600 x 600: the largest square that fits, wholly on screen,
 # with its content drawn at that size.
 
-stop_display
 start_display 1024x540
 start_installer low_screen
 shoot low_screen

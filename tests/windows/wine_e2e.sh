@@ -419,7 +419,6 @@ shoot small_200
 note "200 % on $screen_width x $screen_height: $window_width x $window_height at $window_x,$window_y"
 close_installer
 
-stop_display
 start_display 1600x1400
 restart_wine
 start_installer large_200
