@@ -21,6 +21,28 @@ if (CMAKE_CROSSCOMPILING AND MINGW)
     set (CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/tests/windows/wine-run.sh;${TW_WINE_PREFIX}")
 endif()
 
+# The same sources make the same exe, byte for byte, in whatever folder and at whatever time they
+# are built, so that anyone can check a published exe against them (scripts/release).
+if (MINGW)
+    # ld writes the time of the link into the COFF header, and with it changes the PE checksum it
+    # computes over the file: the time stamp is left 0. The checksum stays, a function of the bytes.
+    add_link_options (-Wl,--no-insert-timestamp)
+
+    # __FILE__ (in JUCE's assertion logging, for one) would name the source and build
+    # folders: they are written as paths relative to those folders instead.
+    add_compile_options ("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
+                         "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
+
+    # juce_core compiles __DATE__ and __TIME__ in (Time::getCompilationDate, linked in with the rest
+    # of the module though the program never calls it), so every build would carry its own time.
+    # GCC takes both from SOURCE_DATE_EPOCH when it is set: a fixed 0 ("Jan  1 1970", "00:00:00")
+    # rather than a date that would pass for when the exe was made.
+    foreach (language IN ITEMS C CXX)
+        set (CMAKE_${language}_COMPILER_LAUNCHER "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0
+             ${CMAKE_${language}_COMPILER_LAUNCHER})
+    endforeach()
+endif()
+
 # juce_add_gui_app gives the app a generated resources.rc with a version block and JUCE's icon but
 # no manifest. Two VERSIONINFO resources fail at link, so the app gets ours instead of JUCE's.
 function (tw_use_own_windows_resources target)

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# scripts/release with a throwaway self-signed code-signing certificate: the signed exe verifies
+# against that certificate and no other, is the built exe plus its signature, and matches its
+# SHA256SUMS; without --sign the exe is the built one, unsigned; bad input writes nothing.
+#
+#   release_signing.sh WORK_FOLDER BUILT_EXE
+#
+# WORK_FOLDER is emptied; WORK_FOLDER/signed/tw_installer.exe stays for the checks that follow
+# (resources, the run under Wine).
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 WORK_FOLDER BUILT_EXE" >&2
+    exit 2
+fi
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+release=$(cd "$(dirname "$0")/../.." && pwd)/scripts/release
+work=$1
+built=$2
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# certificate NAME: NAME.pem and NAME.pfx, protected by the password in password.txt.
+certificate() {
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tw_installer test signer $1" \
+        -addext extendedKeyUsage=codeSigning -addext keyUsage=digitalSignature \
+        -keyout "$1.key" -out "$1.pem" 2>/dev/null
+    openssl pkcs12 -export -inkey "$1.key" -in "$1.pem" -passout file:password.txt -out "$1.pfx"
+}
+echo "a throwaway password" >password.txt
+echo "not the password" >wrong-password.txt
+certificate signer
+certificate stranger
+
+# A release: exits 0, and its SHA256SUMS names the exe beside it with the right digest.
+run_release() { # run_release LOG ARGUMENTS...
+    local log=$1
+    shift
+    "$release" "$@" >"$log" 2>&1 || { cat "$log" >&2; fail "scripts/release $* failed"; }
+    local out=${*: -1}
+    [ "$(cut -d ' ' -f 3 "$out/SHA256SUMS")" = tw_installer.exe ] || fail "$out/SHA256SUMS names another file"
+    (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "$out/SHA256SUMS does not match the exe"
+}
+
+#==================================================================================================
+# Signed.
+
+run_release signed.log --sign signer.pfx --password-file password.txt signed
+grep -q "signed with signer.pfx" signed.log || fail "the release does not say it signed ($(tail -n 1 signed.log))"
+osslsigncode verify -CAfile signer.pem -in signed/tw_installer.exe >verify.log 2>&1 \
+    || { cat verify.log >&2; fail "the signature does not verify against the signing certificate"; }
+grep -q "^Signature verification: ok" verify.log || fail "osslsigncode did not report a verified signature"
+grep -q "^Message digest algorithm  : SHA256" verify.log || fail "the signature's digest is not SHA-256"
+if osslsigncode verify -CAfile stranger.pem -in signed/tw_installer.exe >/dev/null 2>&1; then
+    fail "the signature verifies against a certificate that did not sign it"
+fi
+osslsigncode remove-signature -in signed/tw_installer.exe -out without-signature.exe >/dev/null
+cmp without-signature.exe "$built" || fail "without its signature, the signed exe is not the built one"
+echo "signed: verified against the signing certificate (SHA-256), not against another; the built exe plus a signature"
+
+#==================================================================================================
+# Unsigned.
+
+run_release unsigned.log unsigned
+grep -q "NOT signed" unsigned.log || fail "the release does not say the exe is unsigned ($(tail -n 1 unsigned.log))"
+cmp unsigned/tw_installer.exe "$built" || fail "the unsigned release is not the built exe"
+if osslsigncode verify -CAfile signer.pem -in unsigned/tw_installer.exe >/dev/null 2>&1; then
+    fail "the unsigned release carries a signature"
+fi
+echo "unsigned: the built exe, said to be unsigned"
+
+#==================================================================================================
+# Bad input: refused with a reason, and the earlier release in the folder is left as it was.
+
+sha256sum signed/tw_installer.exe signed/SHA256SUMS >before.txt
+refused=(
+    "cannot read the certificate|--sign missing.pfx signed"
+    "go with --sign|--password-file password.txt signed"
+    "usage:|--sign"
+    "usage:|--unknown signed"
+    "signing failed|--sign signer.pfx --password-file wrong-password.txt signed"
+    "signing failed|--sign signer.pfx --password-file password.txt --timestamp http://127.0.0.1:9/ signed"
+)
+for case in "${refused[@]}"; do
+    reason=${case%%|*}
+    read -r -a arguments <<<"${case#*|}"
+    if "$release" "${arguments[@]}" >refused.log 2>&1; then
+        fail "scripts/release ${arguments[*]} succeeded"
+    fi
+    grep -q -- "$reason" refused.log || { cat refused.log >&2; fail "scripts/release ${arguments[*]} did not say '$reason'"; }
+    sha256sum --quiet -c before.txt || fail "scripts/release ${arguments[*]} changed the earlier release"
+    [ -z "$(find signed -mindepth 1 -maxdepth 1 ! -name tw_installer.exe ! -name SHA256SUMS)" ] \
+        || fail "scripts/release ${arguments[*]} left files behind in signed/"
+done
+echo "refused: ${#refused[@]} kinds of bad input, the earlier release untouched"
