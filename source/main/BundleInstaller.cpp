@@ -1,11 +1,14 @@
 #include "BundleInstaller.h"
 
+#include "Catalogue.h"
+#include "DurableFiles.h"
 #include "FileNames.h"
 #include "SafeRemoval.h"
 #include "ZipDirectory.h"
 
 #include <zlib.h>
 
+#include <map>
 #include <set>
 
 namespace
@@ -43,6 +46,8 @@ namespace
     /** Renames within one folder; the failure names why, e.g. a file in use or no permission. */
     juce::Result renameWithin (const juce::File& source, const juce::File& target)
     {
+        DurableFiles::announceStep ("rename", source);
+
         if (const auto error = renameEntry (source, target); error != 0)
             return juce::Result::fail (reasonForFailureOn (source, error, FailureReason::fileNotMoved));
 
@@ -181,69 +186,105 @@ namespace
     }
 
     //==============================================================================
-    /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written. */
+    /** How long a run waits for another copy of the installer to finish the same bundle. A whole
+        run of one format takes well under a second; a copy that holds on longer is stuck or busy
+        with something large, and failing with a clear reason beats a frozen window. */
+    constexpr int lockWaitMilliseconds = 3000;
+
+    constexpr juce::int64 blockSize = 4096;
+
+    /** "a/b/c" gives "a/b"; a path of one part gives "". */
+    juce::String getParentPath (const juce::String& path)
+    {
+        return path.containsChar ('/') ? path.upToLastOccurrenceOf ("/", false, false) : juce::String();
+    }
+
+    /** What the bundle takes on disk at most: each file rounded up to whole blocks, a block per folder. */
+    juce::int64 getSpaceNeeded (const std::vector<PlannedEntry>& plan)
+    {
+        std::set<juce::String> folders;
+        juce::int64 bytes = 0;
+
+        for (const auto& entry : plan)
+        {
+            bytes += (entry.uncompressedSize + blockSize - 1) / blockSize * blockSize;
+
+            for (auto folder = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath); folder.isNotEmpty();
+                 folder = getParentPath (folder))
+                folders.insert (folder);
+        }
+
+        return bytes + (juce::int64) (folders.size() + 1) * blockSize;
+    }
+
+    /** False only when the volume that will hold `folder` says it has less room than `needed`. */
+    bool hasRoomFor (juce::File folder, juce::int64 needed)
+    {
+        while (! folder.exists() && folder != folder.getParentDirectory())
+            folder = folder.getParentDirectory();
+
+        // A volume that reports no size at all tells nothing about its room.
+        return folder.getBytesFreeOnVolume() >= needed || folder.getVolumeTotalSize() == 0;
+    }
+
+    //==============================================================================
+    /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written, and
+        flushes it to the disk. */
     juce::Result writeEntry (const PlannedEntry& entry, const juce::File& target, const juce::File& installFolder,
                              juce::HeapBlock<char>& buffer)
     {
         auto crc = crc32 (0, nullptr, 0);
         juce::int64 written = 0;
+        DurableFiles::NewFile out (target);
 
+        if (! out.isOpen())
+            return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize));
+
+        const auto writeBlock = [&] (const void* bytes, int size)
         {
-            juce::FileOutputStream out (target);
+            crc = crc32 (crc, static_cast<const Bytef*> (bytes), (uInt) size);
+            written += size;
+            return out.write (bytes, (size_t) size);
+        };
 
-            if (out.failedToOpen())
-                return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize));
-
-            const auto writeBlock = [&] (const void* bytes, int size)
+        if (entry.method == methodStored)
+        {
+            for (size_t done = 0; done < entry.compressedSize;)
             {
-                crc = crc32 (crc, static_cast<const Bytef*> (bytes), (uInt) size);
-                written += size;
-                return out.write (bytes, (size_t) size);
-            };
+                const auto size = (int) juce::jmin ((size_t) writeBlockSize, entry.compressedSize - done);
 
-            if (entry.method == methodStored)
-            {
-                for (size_t done = 0; done < entry.compressedSize;)
-                {
-                    const auto size = (int) juce::jmin ((size_t) writeBlockSize, entry.compressedSize - done);
+                if (! writeBlock (entry.data + done, size))
+                    return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
 
-                    if (! writeBlock (entry.data + done, size))
-                        return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
-
-                    done += (size_t) size;
-                }
+                done += (size_t) size;
             }
-            else
+        }
+        else
+        {
+            juce::MemoryInputStream compressed (entry.data, entry.compressedSize, false);
+            juce::GZIPDecompressorInputStream inflater (&compressed, false, juce::GZIPDecompressorInputStream::deflateFormat,
+                                                        entry.uncompressedSize);
+
+            for (;;)
             {
-                juce::MemoryInputStream compressed (entry.data, entry.compressedSize, false);
-                juce::GZIPDecompressorInputStream inflater (&compressed, false, juce::GZIPDecompressorInputStream::deflateFormat,
-                                                            entry.uncompressedSize);
+                // One byte more than still expected, so that a stream longer than declared shows.
+                const auto wanted = (int) juce::jmin ((juce::int64) writeBlockSize, entry.uncompressedSize - written + 1);
+                const auto size = inflater.read (buffer.get(), wanted);
 
-                for (;;)
-                {
-                    // One byte more than still expected, so that a stream longer than declared shows.
-                    const auto wanted = (int) juce::jmin ((juce::int64) writeBlockSize, entry.uncompressedSize - written + 1);
-                    const auto size = inflater.read (buffer.get(), wanted);
+                if (size <= 0)
+                    break;
 
-                    if (size <= 0)
-                        break;
-
-                    if (! writeBlock (buffer.get(), size))
-                        return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
-                }
+                if (! writeBlock (buffer.get(), size))
+                    return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
             }
-
-            if (written != entry.uncompressedSize || crc != entry.crc)
-                return fail (FailureReason::archiveDamaged);
         }
 
-        // The stream's last small piece is written as it closes: the size on disk shows whether it got there.
-        if (target.getSize() != entry.uncompressedSize)
+        if (written != entry.uncompressedSize || crc != entry.crc)
+            return fail (FailureReason::archiveDamaged);
+
+        if (! out.finish (entry.time))
             return fail (reasonForWriteFailure (installFolder, 1));
 
-        target.setCreationTime (entry.time);
-        target.setLastModificationTime (entry.time);
-        target.setLastAccessTime (entry.time);
         return juce::Result::ok();
     }
 
@@ -260,16 +301,76 @@ namespace
         }
     }
 
-    /** Staging and removal folders that an interrupted run left behind; they never hold the only
-        copy of anything. */
-    void removeLeftovers (const juce::File& installFolder, const juce::String& bundleName)
+    //==============================================================================
+    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or run. */
+    void removeLeftover (const juce::File& file)
     {
-        for (const auto* purpose : { "staging", "removing" })
-            for (const auto& leftover : installFolder.findChildFiles (juce::File::findFilesAndDirectories, false,
-                                                                      "." + bundleName + "." + purpose + "-*"))
-                removeTreeNowOrAtRestart (leftover);
+        DurableFiles::announceStep ("remove", file);
+        removeTreeNowOrAtRestart (file);
     }
 
+    /** Takes a copy out of the hosts' sight under a name that start-up never restores, then
+        deletes it. A copy that cannot be moved stays whole under its name, for the next run. */
+    void discard (const juce::File& installFolder, const juce::String& bundleName, const juce::File& copy)
+    {
+        const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
+
+        if (renameWithin (copy, removing).wasOk())
+            removeLeftover (removing);
+    }
+
+    /** What runs of this installer leave beside the bundle while they work. */
+    struct Leftovers
+    {
+        juce::Array<juce::File> asideCopies; // ".old-": a whole bundle moved aside for a swap
+        juce::Array<juce::File> others;      // ".staging-", ".removing-": never the only copy of anything
+        bool lockFile = false;
+
+        bool isEmpty() const { return asideCopies.isEmpty() && others.isEmpty() && ! lockFile; }
+    };
+
+    Leftovers findLeftovers (const juce::File& installFolder, const juce::String& bundleName)
+    {
+        Leftovers found;
+
+        for (const auto* purpose : { "old", "staging", "removing" })
+            for (const auto& file : installFolder.findChildFiles (juce::File::findFilesAndDirectories,
+                                                                  false, "." + bundleName + "." + purpose + "-*",
+                                                                  juce::File::FollowSymlinks::no))
+                (juce::String (purpose) == "old" && ! file.isSymbolicLink() ? found.asideCopies : found.others).add (file);
+
+        const auto lock = installFolder.getChildFile (DurableFiles::BundleLock::getLockFileName (bundleName));
+        found.lockFile = lock.exists() || lock.isSymbolicLink();
+        return found;
+    }
+
+    /** With the bundle's lock held: a missing bundle gets its one whole moved-aside copy back;
+        everything else an interrupted run left goes. */
+    void repairLocked (const juce::File& installFolder, const juce::String& bundleName)
+    {
+        auto leftovers = findLeftovers (installFolder, bundleName);
+        const auto bundle = installFolder.getChildFile (bundleName);
+
+        if (leftovers.asideCopies.size() == 1 && ! bundle.exists() && ! bundle.isSymbolicLink()
+            && renameWithin (leftovers.asideCopies.getFirst(), bundle).wasOk())
+        {
+            leftovers.asideCopies.clear();
+            DurableFiles::flushFolder (installFolder);
+        }
+
+        for (const auto& copy : leftovers.asideCopies)
+            discard (installFolder, bundleName, copy);
+
+        for (const auto& other : leftovers.others)
+            removeLeftover (other);
+    }
+
+    const char* describeLockFailure (DurableFiles::BundleLock::Outcome outcome, const char* cannotCreateReason)
+    {
+        return outcome == DurableFiles::BundleLock::Outcome::busy ? FailureReason::anotherRunning : cannotCreateReason;
+    }
+
+    //==============================================================================
     /** Removes the staging folder on every way out. */
     struct StagingFolder
     {
@@ -278,9 +379,75 @@ namespace
         ~StagingFolder()
         {
             if (folder != juce::File())
-                removeTreeNowOrAtRestart (folder);
+                removeLeftover (folder);
         }
     };
+
+    /** Makes the folders of `relativePath` below `root` that are not there yet, one level at a
+        time: a root that has gone is never made again. */
+    bool createFoldersBelow (const juce::File& root, const juce::String& relativePath, std::set<juce::String>& made,
+                             juce::Array<juce::File>& madeInOrder)
+    {
+        const auto parts = juce::StringArray::fromTokens (relativePath, "/", "");
+        juce::String path;
+
+        for (const auto& part : parts)
+        {
+            path += (path.isEmpty() ? "" : "/") + part;
+
+            if (made.count (path) != 0)
+                continue;
+
+            const auto folder = root.getChildFile (path);
+
+            if (! DurableFiles::createFolder (folder))
+                return false;
+
+            made.insert (path);
+            madeInOrder.add (folder);
+        }
+
+        return true;
+    }
+
+    /** The staged bundle holds exactly the planned entries, files at their sizes, and nothing else
+        (no link either). */
+    bool holdsExactly (const juce::File& stagingFolder, const std::vector<PlannedEntry>& plan)
+    {
+        std::map<juce::String, juce::int64> expected; // size, or -1 for a folder
+
+        for (const auto& entry : plan)
+        {
+            expected[entry.relativePath] = entry.isFolder ? -1 : entry.uncompressedSize;
+
+            for (auto folder = getParentPath (entry.relativePath); folder.isNotEmpty(); folder = getParentPath (folder))
+                expected[folder] = -1;
+        }
+
+        std::map<juce::String, juce::int64> found;
+        const auto bundle = stagingFolder.getChildFile (plan.front().relativePath.upToFirstOccurrenceOf ("/", false, false));
+
+        const auto note = [&] (const juce::File& file)
+        {
+            if (file.isSymbolicLink())
+                return false;
+
+            found[file.getRelativePathFrom (stagingFolder).replaceCharacter ('\\', '/')] = file.isDirectory() ? -1 : file.getSize();
+            return true;
+        };
+
+        if (! note (bundle))
+            return false;
+
+        if (bundle.isDirectory())
+            for (const auto& entry : juce::RangedDirectoryIterator (bundle, true, "*", juce::File::findFilesAndDirectories,
+                                                                    juce::File::FollowSymlinks::no))
+                if (! note (entry.getFile()))
+                    return false;
+
+        // Nothing else beside the bundle in the staging folder either.
+        return found == expected && stagingFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1;
+    }
 } // namespace
 
 //==============================================================================
@@ -292,41 +459,59 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     if (bundleName.isEmpty() || ! planEntries (archiveData, archiveSize, bundleName, plan))
         return fail (FailureReason::archiveDamaged);
 
+    // The whole bundle must fit beside the old one before anything is written.
+    if (! hasRoomFor (installFolder, getSpaceNeeded (plan)))
+        return fail (FailureReason::diskFull);
+
     if (! installFolder.isDirectory() && installFolder.createDirectory().failed())
         return fail (reasonForFolderFailure (installFolder));
 
-    removeLeftovers (installFolder, bundleName);
+    DurableFiles::BundleLock lock (installFolder, bundleName);
+
+    if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
+        outcome != DurableFiles::BundleLock::Outcome::acquired)
+        return fail (describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
+
+    repairLocked (installFolder, bundleName);
 
     const auto stagingFolder = makeUnusedSibling (installFolder, bundleName, "staging");
 
-    if (stagingFolder.createDirectory().failed())
+    if (! DurableFiles::createFolder (stagingFolder))
         return fail (reasonForFolderFailure (installFolder));
 
     const StagingFolder staging { stagingFolder };
     juce::HeapBlock<char> buffer (writeBlockSize);
-    auto lastFolder = stagingFolder;
+    std::set<juce::String> madeFolders;
+    juce::Array<juce::File> foldersInOrder;
 
     for (const auto& entry : plan)
     {
-        const auto target = stagingFolder.getChildFile (entry.relativePath);
-        const auto folder = entry.isFolder ? target : target.getParentDirectory();
+        const auto folder = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath);
 
-        if (folder != lastFolder && ! folder.isDirectory() && folder.createDirectory().failed())
+        if (! createFoldersBelow (stagingFolder, folder, madeFolders, foldersInOrder))
             return fail (reasonForFolderFailure (installFolder));
 
-        lastFolder = folder;
-
         if (! entry.isFolder)
-            if (const auto result = writeEntry (entry, target, installFolder, buffer); result.failed())
+            if (const auto result = writeEntry (entry, stagingFolder.getChildFile (entry.relativePath), installFolder, buffer);
+                result.failed())
                 return result;
     }
 
-    // Everything is written and checked: now the swap, which only renames within one folder.
+    // Every file is on the disk already; the folders' entries follow, so that a power cut after
+    // the swap finds the new bundle whole.
+    for (const auto& folder : foldersInOrder)
+        if (! DurableFiles::flushFolder (folder))
+            return fail (reasonForWriteFailure (installFolder, 1));
+
+    if (! holdsExactly (stagingFolder, plan))
+        return fail (FailureReason::fileNotWritten);
+
+    // The swap, which only renames within one folder: old aside, new in, flushed, then old deleted.
     const auto bundle = installFolder.getChildFile (bundleName);
     const auto newBundle = stagingFolder.getChildFile (bundleName);
     juce::File oldBundle;
 
-    if (bundle.exists())
+    if (bundle.exists() || bundle.isSymbolicLink())
     {
         oldBundle = makeUnusedSibling (installFolder, bundleName, "old");
 
@@ -342,31 +527,45 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         return result;
     }
 
-    // A file that is in use (a loaded module on Windows) stays until the next restart or run.
-    if (oldBundle != juce::File())
-        removeTreeNowOrAtRestart (oldBundle);
+    // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
+    // loaded module on Windows) stays until the next restart or run.
+    if (DurableFiles::flushFolder (installFolder) && oldBundle != juce::File())
+        discard (installFolder, bundleName, oldBundle);
 
     return juce::Result::ok();
 }
 
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
 {
-    if (bundleName.isEmpty())
+    if (bundleName.isEmpty() || ! installFolder.isDirectory())
         return juce::Result::ok();
 
     const auto bundle = installFolder.getChildFile (bundleName);
+
+    if (! bundle.exists() && ! bundle.isSymbolicLink() && findLeftovers (installFolder, bundleName).isEmpty())
+        return juce::Result::ok();
+
+    DurableFiles::BundleLock lock (installFolder, bundleName);
+
+    if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
+        outcome != DurableFiles::BundleLock::Outcome::acquired)
+        return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
+
+    repairLocked (installFolder, bundleName);
 
     if (! bundle.exists())
     {
         // A link that leads nowhere is no bundle, but it goes with the uninstall all the same.
         if (bundle.isSymbolicLink())
+        {
+            DurableFiles::announceStep ("remove", bundle);
+
             if (const auto outcome = removeTree (bundle); ! outcome.wasOk())
                 return fail (reasonForSystemError (outcome.firstError, FailureReason::fileNotMoved));
+        }
 
         return juce::Result::ok();
     }
-
-    removeLeftovers (installFolder, bundleName);
 
     const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
 
@@ -374,6 +573,25 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
         return result;
 
     // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
-    removeTreeNowOrAtRestart (removing);
+    DurableFiles::flushFolder (installFolder);
+    removeLeftover (removing);
     return juce::Result::ok();
+}
+
+void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName)
+{
+    if (bundleName.isEmpty() || ! installFolder.isDirectory() || findLeftovers (installFolder, bundleName).isEmpty())
+        return;
+
+    // A copy that holds the lock is at work on this bundle: what lies beside it is its own.
+    DurableFiles::BundleLock lock (installFolder, bundleName);
+
+    if (lock.acquire (juce::RelativeTime()) == DurableFiles::BundleLock::Outcome::acquired)
+        repairLocked (installFolder, bundleName);
+}
+
+void repairInterruptedRuns (const std::array<juce::File, numFormats>& installFolders, const juce::String& productName)
+{
+    for (int i = 0; i < numFormats; ++i)
+        repairInterruptedRun (installFolders[(size_t) i], getBundleName (productName, i));
 }

@@ -1,6 +1,8 @@
 // Puts a plug-in bundle from its ZIP archive into an install folder, or removes it, whole or not at all.
 #pragma once
 
+#include "Catalogue.h"
+
 #include <juce_core/juce_core.h>
 
 /** The short reasons a format can fail for, as shown to the user after "not installed: ". */
@@ -14,6 +16,7 @@ namespace FailureReason
     constexpr const char* folderNotCreated = "the folder cannot be created";
     constexpr const char* fileNotWritten = "a file cannot be written";
     constexpr const char* archiveDamaged = "the archive is damaged";
+    constexpr const char* anotherRunning = "another installation is running";
 } // namespace FailureReason
 
 /**
@@ -21,11 +24,16 @@ namespace FailureReason
     created (with its parents) when missing.
 
     The archive must hold exactly that bundle: either a single file of that name, or entries that
-    all lie below a folder of that name. It is unpacked into a fresh staging folder beside the
-    bundle, and every file is checked against the size and CRC-32 of the archive's central
-    directory. Only then is the old bundle moved aside, the new one moved into its place and the
-    old one deleted. Any failure leaves the old bundle exactly as it was and removes the staging
-    folder. Nothing outside the bundle path and the staging folder is touched.
+    all lie below a folder of that name. Its total size is checked against the free space before
+    anything is written. It is unpacked into a fresh staging folder beside the bundle, every file
+    checked against the size and CRC-32 of the archive's central directory and flushed to the
+    disk; the staged bundle must then hold exactly the archive's entries. Only then is the old
+    bundle renamed aside, the new one renamed into its place, the folder flushed, and the old one
+    deleted. Any failure leaves the old bundle exactly as it was and removes the staging folder.
+    Nothing outside the bundle path and the installer's own hidden names beside it is touched.
+
+    One copy of the installer at a time works on a bundle: a second one waits a few seconds for
+    the first and then fails with FailureReason::anotherRunning.
 
     Returns ok, or a failure whose message is one of the FailureReason texts.
 */
@@ -36,3 +44,12 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     aside first (which fails while a file inside is in use on Windows) and only then deleted.
     A missing bundle is no failure. */
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName);
+
+/** Puts right what an interrupted run left beside the bundle: a missing bundle with exactly one
+    whole copy that a swap had moved aside gets that copy back, and every other leftover of the
+    installer's (staging, removing, moved-aside copies, the lock file) goes. A bundle that another
+    copy of the installer is working on is left to it. */
+void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName);
+
+/** The start-up repair of every format, before anything is detected. */
+void repairInterruptedRuns (const std::array<juce::File, numFormats>& installFolders, const juce::String& productName);

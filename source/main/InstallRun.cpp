@@ -59,6 +59,9 @@ InstallerSetup startInstaller (const SystemLocations& locations)
     setup.installFolders = locations.defaultInstallFolders;
     setup.settingsFolder = locations.commonApplicationData.getChildFile (Product::makerFolderName);
     applySettingsFile (setup.settingsFolder, setup.installFolders);
+
+    // What an interrupted run left is put right before anything is detected or run.
+    repairInterruptedRuns (setup.installFolders, setup.productName);
     return setup;
 }
 

@@ -1,18 +1,12 @@
 #include "MappedPages.h"
 
+#include "WindowsApi.h"
+
 #include <juce_core/juce_core.h>
 
 #include <cstdint>
 
-#if JUCE_WINDOWS
- #ifndef WIN32_LEAN_AND_MEAN
-  #define WIN32_LEAN_AND_MEAN
- #endif
- #ifndef NOMINMAX
-  #define NOMINMAX
- #endif
- #include <windows.h>
-#else
+#if ! JUCE_WINDOWS
  #include <sys/mman.h>
  #include <unistd.h>
 #endif

@@ -325,8 +325,9 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files)
 int renameEntry (const juce::File& source, const juce::File& target)
 {
 #if JUCE_WINDOWS
-    // Without MOVEFILE_COPY_ALLOWED or REPLACE_EXISTING: a plain rename, or nothing.
-    if (MoveFileExW (source.getFullPathName().toWideCharPointer(), target.getFullPathName().toWideCharPointer(), 0))
+    // Without MOVEFILE_COPY_ALLOWED or REPLACE_EXISTING: a plain rename, or nothing; written
+    // through, so that it is on the disk before anything that depends on it.
+    if (MoveFileExW (source.getFullPathName().toWideCharPointer(), target.getFullPathName().toWideCharPointer(), MOVEFILE_WRITE_THROUGH))
         return 0;
 
     return (int) GetLastError();

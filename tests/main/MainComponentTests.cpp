@@ -63,6 +63,19 @@ TEST_F (MainComponentTest, preselectsExactlyTheFormatsWhoseBundleIsPresent)
     EXPECT_FALSE (component.selected[2]);
 }
 
+TEST_F (MainComponentTest, putsBackABundleAnInterruptedUpdateMovedAsideBeforePreselecting)
+{
+    const auto vst3 = folder / "Common Files/VST3";
+    ASSERT_TRUE (vst3.getChildFile (".Morvane4.vst3.old-0badf00d/desktop.ini").create().wasOk());
+    ASSERT_TRUE (vst3.getChildFile (".Morvane4.vst3.staging-12345678/Morvane4.vst3/desktop.ini").create().wasOk());
+
+    MainComponent component (locations);
+
+    EXPECT_TRUE (vst3.getChildFile ("Morvane4.vst3/desktop.ini").existsAsFile());
+    EXPECT_EQ (vst3.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+    EXPECT_TRUE (component.selected[0]);
+}
+
 TEST_F (MainComponentTest, removesALeftoverScriptFileButNotAFolderOfThatName)
 {
     const auto script = folder / "Temp/script.sh";
