@@ -1,18 +1,11 @@
 #include "SettingsFile.h"
 
 #include "FileNames.h"
+#include "WindowsApi.h"
 
 #include <cstring>
 
-#if JUCE_WINDOWS
- #ifndef WIN32_LEAN_AND_MEAN
-  #define WIN32_LEAN_AND_MEAN
- #endif
- #ifndef NOMINMAX
-  #define NOMINMAX
- #endif
- #include <windows.h>
-#else
+#if ! JUCE_WINDOWS
  #include <cerrno>
  #include <fcntl.h>
  #include <sys/stat.h>
