@@ -228,8 +228,7 @@ namespace
     }
 
     //==============================================================================
-    /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written, and
-        flushes it to the disk. */
+    /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written. */
     juce::Result writeEntry (const PlannedEntry& entry, const juce::File& target, const juce::File& installFolder,
                              juce::HeapBlock<char>& buffer)
     {
@@ -497,8 +496,12 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
                 return result;
     }
 
-    // Every file is on the disk already; the folders' entries follow, so that a power cut after
-    // the swap finds the new bundle whole.
+    // Every file, then every folder's entries, on the disk, so that a power cut after the swap
+    // finds the new bundle whole. Flushed together, they share the file system's commits.
+    for (const auto& entry : plan)
+        if (! entry.isFolder && ! DurableFiles::flushFile (stagingFolder.getChildFile (entry.relativePath)))
+            return fail (reasonForWriteFailure (installFolder, 1));
+
     for (const auto& folder : foldersInOrder)
         if (! DurableFiles::flushFolder (folder))
             return fail (reasonForWriteFailure (installFolder, 1));

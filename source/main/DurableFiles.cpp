@@ -72,6 +72,35 @@ namespace DurableFiles
        #endif
     }
 
+    namespace
+    {
+       #if ! JUCE_WINDOWS
+        bool flushToDisk (const juce::File& fileOrFolder)
+        {
+            const auto fd = ::open (rawPath (fileOrFolder), O_RDONLY | O_CLOEXEC);
+
+            if (fd < 0)
+                return false;
+
+            const auto ok = ::fsync (fd) == 0;
+            closeKeepingErrno (fd);
+            return ok;
+        }
+       #endif
+    } // namespace
+
+    bool flushFile (const juce::File& file)
+    {
+        announceStep ("flush file", file);
+
+       #if JUCE_WINDOWS
+        juce::ignoreUnused (file);
+        return true;
+       #else
+        return flushToDisk (file);
+       #endif
+    }
+
     bool flushFolder (const juce::File& folder)
     {
         announceStep ("flush folder", folder);
@@ -80,14 +109,7 @@ namespace DurableFiles
         juce::ignoreUnused (folder);
         return true;
        #else
-        const auto fd = ::open (rawPath (folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-
-        if (fd < 0)
-            return false;
-
-        const auto ok = ::fsync (fd) == 0;
-        closeKeepingErrno (fd);
-        return ok;
+        return flushToDisk (folder);
        #endif
     }
 
@@ -174,7 +196,7 @@ namespace DurableFiles
         const auto seconds = time.toMilliseconds() / 1000;
         const auto nanoseconds = (long) (time.toMilliseconds() % 1000) * 1000000L;
         const struct timespec times[2] = { { (time_t) seconds, nanoseconds }, { (time_t) seconds, nanoseconds } };
-        return ::futimens (fd, times) == 0 && ::fsync (fd) == 0;
+        return ::futimens (fd, times) == 0;
        #endif
     }
 

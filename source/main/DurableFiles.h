@@ -33,7 +33,9 @@ namespace DurableFiles
         bool write (const void* data, size_t size);
 
         /** Gives the file `time` as its modification and access time (and creation time where the
-            system keeps one), then flushes its data and those times to the disk. */
+            system keeps one). On Windows it then flushes the file to the disk; on Linux its writing
+            to the disk has been started, and flushFile waits for it, so that the files of a bundle
+            reach the disk together. */
         bool finish (juce::Time time);
 
     private:
@@ -46,6 +48,10 @@ namespace DurableFiles
 
         JUCE_DECLARE_NON_COPYABLE (NewFile)
     };
+
+    /** Flushes a file written by NewFile to the disk, with its size and times (on Linux; NewFile
+        flushed it already on Windows). */
+    bool flushFile (const juce::File& file);
 
     /** Flushes a folder's entries to the disk (on Linux; on Windows each rename is written through). */
     bool flushFolder (const juce::File& folder);
