@@ -74,9 +74,15 @@ namespace DurableFiles
 
     namespace
     {
-       #if ! JUCE_WINDOWS
-        bool flushToDisk (const juce::File& fileOrFolder)
+        bool flushToDisk (const char* step, const juce::File& fileOrFolder)
         {
+            announceStep (step, fileOrFolder);
+
+           #if JUCE_WINDOWS
+            // NewFile flushed each file, and every rename is written through.
+            juce::ignoreUnused (fileOrFolder);
+            return true;
+           #else
             const auto fd = ::open (rawPath (fileOrFolder), O_RDONLY | O_CLOEXEC);
 
             if (fd < 0)
@@ -85,32 +91,18 @@ namespace DurableFiles
             const auto ok = ::fsync (fd) == 0;
             closeKeepingErrno (fd);
             return ok;
+           #endif
         }
-       #endif
     } // namespace
 
     bool flushFile (const juce::File& file)
     {
-        announceStep ("flush file", file);
-
-       #if JUCE_WINDOWS
-        juce::ignoreUnused (file);
-        return true;
-       #else
-        return flushToDisk (file);
-       #endif
+        return flushToDisk ("flush file", file);
     }
 
     bool flushFolder (const juce::File& folder)
     {
-        announceStep ("flush folder", folder);
-
-       #if JUCE_WINDOWS
-        juce::ignoreUnused (folder);
-        return true;
-       #else
-        return flushToDisk (folder);
-       #endif
+        return flushToDisk ("flush folder", folder);
     }
 
     //==============================================================================
