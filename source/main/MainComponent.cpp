@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 
+#include "KeyWatcher.h"
 #include "../style/Palette.h"
 
 #include <BinaryData.h>
@@ -72,11 +73,21 @@ MainComponent::MainComponent (const SystemLocations& locations)
     installButton = createButton ("INSTALL");
     selectAllButton = createButton ("SELECT_ALL");
 
+    // Invisible: the texts are painted, these only let screen readers read them.
+    productText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText,
+                                                  [this] { return productName + ", version " + productVersion + platformSuffix; });
+    addAndMakeVisible (*productText);
+    outcomeText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText, [this] { return getOutcomeText(); });
+    addChildComponent (*outcomeText);
+
     hintLabel = std::make_unique<juce::Label>();
     addAndMakeVisible (*hintLabel);
     hintLabel->setJustificationType (juce::Justification::centred);
     hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha ((juce::uint8) 0x80));
     hintLabel->setText (applicationVersion, juce::dontSendNotification);
+
+    placeInReadingOrder();
+    keyWatcher = std::make_unique<KeyWatcher> (*this);
 
     setSize (600, 600);
 }
@@ -95,11 +106,8 @@ MainComponent::~MainComponent()
 
 std::unique_ptr<juce::TextButton> MainComponent::createButton (const juce::String& name)
 {
-    auto button = std::make_unique<juce::TextButton>();
-    addAndMakeVisible (*button);
-    button->setName (name);
-    button->setAlpha (0.0f);
-    button->addListener (this);
+    auto button = PanelParts::createTransparentButton (*this, name, *this);
+    describe (*button);
     return button;
 }
 

@@ -10,6 +10,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+class KeyWatcher;
+
 /** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
 extern const juce::StringArray tabNames;
 
@@ -47,8 +49,31 @@ public:
     /** Installs (or, in uninstall mode, removes) every selected format, then shows the result. */
     void installSelectedFormats();
 
-    /** Ends a run: keeps its report, hides the install controls for good and shows the result. */
+    /** Ends a run: keeps its report, hides the install controls for good, shows the result and
+        announces it. */
     void finishRun (RunReport report);
+
+    //==============================================================================
+    // The keyboard and screen readers.
+
+    /** The hint line's text for a button that is pointed at (hovered, or focused from the
+        keyboard), or nothing for a button that leaves the hint line as it is. */
+    std::optional<juce::String> getHintText (const juce::String& buttonName) const;
+
+    /** The run's outcome in words: "Success", or the failure lines; empty before a run. */
+    juce::String getOutcomeText() const;
+
+    /** Turns the keyboard focus outline and focus hints on (a key was pressed) or off (a mouse
+        button was). */
+    void setKeyboardFocusShown (bool shouldBeShown);
+
+    /** Keys that no control took, from anywhere in the window: Tab into the controls when the
+        focus is elsewhere, Escape to close an open panel. */
+    bool handleUnusedKey (const juce::KeyPress& key);
+
+    void paintOverChildren (juce::Graphics&) override;
+    void parentHierarchyChanged() override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 
     //==============================================================================
     int lastModifierFlags = 0;
@@ -84,8 +109,31 @@ public:
         tests replace it to see what would be opened. */
     PanelParts::URLLauncher launchURL = PanelParts::getDefaultLauncher();
 
+    bool keyboardFocusShown = false; // a key was pressed after the last mouse button
+
+    /** The painted texts that carry meaning, for screen readers: the product with its version,
+        and after a run its outcome. */
+    std::unique_ptr<ReadableText> productText;
+    std::unique_ptr<ReadableText> outcomeText;
+
+    /** Has the screen reader say a text; tests replace it to hear what would be said. */
+    std::function<void (const juce::String&)> announce = [] (const juce::String& text)
+    {
+        juce::AccessibilityHandler::postAnnouncement (text, juce::AccessibilityHandler::AnnouncementPriority::high);
+    };
+
 private:
     std::unique_ptr<juce::TextButton> createButton (const juce::String& name);
+    void describe (TransparentButton& button);
+    void placeInReadingOrder();
+    void openedPanel (panel_eula& panel);
+    void openedPanel (panel_support& panel);
+    void connectPanel (juce::Component& panel, std::function<bool()>& isKeyboardFocusShown,
+                       std::function<void()>& onClose, juce::Component& firstControl, juce::Component& tab);
+    juce::Component* findShownPanel() const;
+    void setMainControlsAccessible (bool shouldBeAccessible);
+
+    std::unique_ptr<KeyWatcher> keyWatcher;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

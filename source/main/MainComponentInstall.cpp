@@ -22,4 +22,7 @@ void MainComponent::finishRun (RunReport report)
     selectAllButton->setVisible (false);
     installButton->setVisible (false);
     repaint();
+
+    outcomeText->setVisible (true);
+    announce (getOutcomeText());
 }

@@ -72,6 +72,11 @@ namespace
     }
 } // namespace
 
+std::optional<juce::String> MainComponent::getHintText (const juce::String& buttonName) const
+{
+    return getHint (*this, buttonName);
+}
+
 void MainComponent::buttonClicked (juce::Button* button)
 {
     const auto name = button->getName();
@@ -79,6 +84,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     if (name == "EULA")
     {
         openLicencePanel (*this);
+        openedPanel (*eulaPanel);
     }
     else if (name == "WEBSITE")
     {
@@ -93,6 +99,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     else if (name == "SUPPORT")
     {
         openSupportPanel (*this);
+        openedPanel (*supportPanel);
     }
     else if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
     {
@@ -134,7 +141,10 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 
     askedToSelectFirst = false;
 
-    if (! button->isMouseOver (false))
+    // A button focused from the keyboard counts as pointed at, as a hovered one does.
+    const auto focused = keyboardFocusShown && button->hasKeyboardFocus (false);
+
+    if (! button->isMouseOver (false) && ! focused)
     {
         hintLabel->setText ({}, juce::dontSendNotification);
         return;
@@ -153,6 +163,10 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     {
         uninstallMode = (flags & juce::ModifierKeys::shiftModifier) != 0;
         repaint();
+
+        // INSTALL's title follows its caption.
+        if (auto* handler = installButton->getAccessibilityHandler())
+            handler->notifyAccessibilityEvent (juce::AccessibilityEvent::titleChanged);
     }
 
     for (const auto flag : { (int) juce::ModifierKeys::ctrlModifier, (int) juce::ModifierKeys::altModifier, commandFlag })

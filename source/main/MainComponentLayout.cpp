@@ -19,6 +19,9 @@ namespace
                                                                    { 51.0f, 30.0f, 45.0f, 10.0f },
                                                                    { 4.0f, 42.0f, 45.0f, 10.0f } } };
     constexpr UnitRect hintBounds { 4.0f, 90.0f, 92.0f, 3.0f };
+    // Over the painted header and the painted result of a run, where screen readers find them.
+    constexpr UnitRect productTextBounds { 4.0f, 8.0f, 92.0f, 12.0f };
+    constexpr UnitRect outcomeTextBounds { 4.0f, 28.0f, 92.0f, 38.0f };
     constexpr float hintFontHeight = 3.0f;
 
     // Each coordinate is rounded on its own, halves to even.
@@ -71,6 +74,8 @@ void MainComponent::resized()
         hintLabel->setFont (hintFont);
 
     place (*hintLabel, hintBounds, u);
+    place (*productText, productTextBounds, u);
+    place (*outcomeText, outcomeTextBounds, u);
 
     cover (eulaPanel.get(), getBounds(), u);
     cover (supportPanel.get(), getBounds(), u);

@@ -37,11 +37,33 @@ namespace PanelParts
             parent->removeChildComponent (parent->getIndexOfChildComponent (&panel));
     }
 
-    std::unique_ptr<juce::TextButton> createTransparentButton (juce::Component& panel,
-                                                               const juce::String& name,
-                                                               juce::Button::Listener& listener)
+    void close (juce::Component& panel, const std::function<void()>& onClose)
     {
-        auto button = std::make_unique<juce::TextButton>();
+        removeFromParent (panel);
+
+        if (onClose)
+            onClose();
+    }
+
+    void drawKeyboardFocus (juce::Graphics& g, const juce::Component& panel,
+                            const std::function<bool()>& isKeyboardFocusShown, float unit)
+    {
+        if (isKeyboardFocusShown && isKeyboardFocusShown())
+            if (auto* focused = KeyboardFocus::findFocusedChild (panel))
+                KeyboardFocus::drawOutline (g, *focused, unit);
+    }
+
+    void makeFocusGroup (juce::Component& panel, const juce::String& title)
+    {
+        panel.setTitle (title);
+        panel.setFocusContainerType (juce::Component::FocusContainerType::keyboardFocusContainer);
+    }
+
+    std::unique_ptr<TransparentButton> createTransparentButton (juce::Component& panel,
+                                                                const juce::String& name,
+                                                                juce::Button::Listener& listener)
+    {
+        auto button = std::make_unique<TransparentButton> (listener);
         panel.addAndMakeVisible (*button);
         button->setName (name);
         button->setAlpha (0.0f);

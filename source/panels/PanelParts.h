@@ -1,6 +1,8 @@
 // What the two overlay panels share: placement on the unit grid, the close ring, closing.
 #pragma once
 
+#include "../style/AccessibleControls.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -32,10 +34,21 @@ namespace PanelParts
     /** Takes a panel off its parent; the owner keeps the object. */
     void removeFromParent (juce::Component& panel);
 
-    /** A transparent, clickable button that the panel draws itself. */
-    std::unique_ptr<juce::TextButton> createTransparentButton (juce::Component& panel,
-                                                               const juce::String& name,
-                                                               juce::Button::Listener& listener);
+    /** Takes a panel off its parent and then tells its owner, when the owner asked to be told. */
+    void close (juce::Component& panel, const std::function<void()>& onClose);
+
+    /** The focus outline around the panel's focused control, while the owner says that the
+        keyboard focus is shown. */
+    void drawKeyboardFocus (juce::Graphics& g, const juce::Component& panel,
+                            const std::function<bool()>& isKeyboardFocusShown, float unit);
+
+    /** Makes the panel one group for screen readers and the keyboard: Tab stays among its controls. */
+    void makeFocusGroup (juce::Component& panel, const juce::String& title);
+
+    /** A transparent, clickable button that the panel draws itself, named after its command. */
+    std::unique_ptr<TransparentButton> createTransparentButton (juce::Component& panel,
+                                                                const juce::String& name,
+                                                                juce::Button::Listener& listener);
 
     /** Hands a web address or a "mailto:" link to the system; the outcome is not examined. */
     using URLLauncher = std::function<void (const juce::URL&)>;

@@ -27,7 +27,14 @@ panel_eula::panel_eula (const juce::String& text)
     editor->setColour (juce::TextEditor::outlineColourId, Palette::black);
     editor->setColour (juce::TextEditor::focusedOutlineColourId, Palette::black);
 
+    // Escape goes on to the owner, which closes the panel.
+    editor->setEscapeAndReturnKeysConsumed (false);
+    editor->setTitle ("Licence agreement");
+
     closeButton = PanelParts::createTransparentButton (*this, "X", *this);
+    closeButton->setTitle ("Close");
+
+    PanelParts::makeFocusGroup (*this, "Licence agreement");
 }
 
 panel_eula::~panel_eula() = default;
@@ -52,5 +59,15 @@ void panel_eula::resized()
 
 void panel_eula::buttonClicked (juce::Button*)
 {
-    PanelParts::removeFromParent (*this);
+    PanelParts::close (*this, onClose);
+}
+
+void panel_eula::paintOverChildren (juce::Graphics& g)
+{
+    PanelParts::drawKeyboardFocus (g, *this, isKeyboardFocusShown, unit);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_eula::createAccessibilityHandler()
+{
+    return KeyboardFocus::createGroupHandler (*this);
 }

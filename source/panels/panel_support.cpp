@@ -95,6 +95,19 @@ panel_support::panel_support()
     closeButton = PanelParts::createTransparentButton (*this, "X", *this);
     discordButton = PanelParts::createTransparentButton (*this, "DISCORD", *this);
     mailButton = PanelParts::createTransparentButton (*this, "MAIL", *this);
+
+    closeButton->setTitle ("Close");
+    discordButton->setTitle ("Discord chat");
+    discordButton->setDescription (discordText);
+    mailButton->setTitle ("E-mail support");
+    mailButton->setDescription (mailText);
+
+    aboutText = std::make_unique<ReadableText> (juce::AccessibilityRole::editableText, [this] { return getAboutText(); });
+    addAndMakeVisible (*aboutText);
+    aboutText->setTitle ("About Tarnwick Plugin Manager");
+    aboutText->setWantsKeyboardFocus (true);
+
+    PanelParts::makeFocusGroup (*this, "Support");
 }
 
 panel_support::~panel_support() = default;
@@ -136,6 +149,7 @@ void panel_support::resized()
     closeButton->setBounds (PanelParts::toPixels (PanelParts::closeButtonBounds, unit));
     discordButton->setBounds (PanelParts::toPixels (discordButtonBounds, unit));
     mailButton->setBounds (PanelParts::toPixels (mailButtonBounds, unit));
+    aboutText->setBounds (PanelParts::toPixels (aboutTextBox, unit));
 }
 
 void panel_support::buttonClicked (juce::Button* button)
@@ -144,7 +158,7 @@ void panel_support::buttonClicked (juce::Button* button)
 
     if (name == "X")
     {
-        PanelParts::removeFromParent (*this);
+        PanelParts::close (*this, onClose);
     }
     else if (name == "DISCORD")
     {
@@ -158,4 +172,14 @@ void panel_support::buttonClicked (juce::Button* button)
             launchURL (juce::URL::createWithoutParsing (buildSupportMailLink (productName, productVersion,
                                                                               SystemDescription::fromSystem())));
     }
+}
+
+void panel_support::paintOverChildren (juce::Graphics& g)
+{
+    PanelParts::drawKeyboardFocus (g, *this, isKeyboardFocusShown, unit);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> panel_support::createAccessibilityHandler()
+{
+    return KeyboardFocus::createGroupHandler (*this);
 }

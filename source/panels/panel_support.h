@@ -23,16 +23,29 @@ public:
     /** "X" closes, "DISCORD" opens the chat invitation, "MAIL" the prepared support e-mail. */
     void buttonClicked (juce::Button*) override;
 
+    /** The focus outline, while the keyboard is in use. */
+    void paintOverChildren (juce::Graphics&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+
     //==============================================================================
     float unit = 9.0f; // written by the owner before it sets the bounds
     juce::String settingsFolderPath;
     juce::String productName;
     juce::String productVersion;
-    std::unique_ptr<juce::TextButton> closeButton;
-    std::unique_ptr<juce::TextButton> mailButton;
-    std::unique_ptr<juce::TextButton> discordButton;
+    std::unique_ptr<TransparentButton> closeButton;
+    std::unique_ptr<TransparentButton> mailButton;
+    std::unique_ptr<TransparentButton> discordButton;
     std::unique_ptr<juce::Drawable> discordIcon;
     std::unique_ptr<juce::Drawable> mailIcon;
+
+    /** The painted about text, for screen readers and the keyboard: a read-only text field. */
+    std::unique_ptr<ReadableText> aboutText;
+
+    /** Whether the keyboard focus is shown; the owner sets it. */
+    std::function<bool()> isKeyboardFocusShown;
+
+    /** Called once the panel has taken itself off its parent; the owner sets it. */
+    std::function<void()> onClose;
 
     /** Hands the chat address and the mail link to the system; the owner may replace it. */
     PanelParts::URLLauncher launchURL = PanelParts::getDefaultLauncher();

@@ -1,4 +1,5 @@
-// Puts a component on the (virtual) desktop and moves, presses and releases the mouse over it.
+// Puts a component on the (virtual) desktop, moves, presses and releases the mouse over it, and
+// types keys into it.
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -26,6 +27,9 @@ public:
 
     ~DesktopPointer()
     {
+        if (juce::ModifierKeys::currentModifiers.isShiftDown())
+            holdShift (false);
+
         leave(); // so no hover state outlives the test
         component.removeFromDesktop();
     }
@@ -66,6 +70,24 @@ public:
         moveToCentreOf (target);
         press();
         release();
+    }
+
+    /** A key typed into the window, through the framework's own key path: the focused component
+        first, then its parents, then Tab's move to the next control. */
+    void type (const juce::KeyPress& key)
+    {
+        if (auto* peer = component.getPeer())
+            peer->handleKeyPress (key);
+    }
+
+    /** Holds or lets go of shift, as the window sees it. */
+    void holdShift (bool down)
+    {
+        juce::ModifierKeys::currentModifiers = down ? juce::ModifierKeys (juce::ModifierKeys::shiftModifier)
+                                                    : juce::ModifierKeys();
+
+        if (auto* peer = component.getPeer())
+            peer->handleModifierKeysChange();
     }
 
 private:
