@@ -13,7 +13,9 @@
 # are unpacked into the test folders and the success view shows.
 # Second start: the installed formats begin selected; shift turns INSTALL into UNINSTALL, a
 # shift-click removes the three bundles, and the success view shows again.
-# Both start on a 1024 x 768 screen, 600 x 600 and centred. A third start on a 1024 x 540 screen
+# Third start: the keyboard alone installs the three formats again (Tab, Space, Return); the
+# focused format row shows the focus outline, which no mouse click showed before.
+# These start on a 1024 x 768 screen, 600 x 600 and centred. A fourth start on a 1024 x 540 screen
 # opens as the largest square that fits, wholly on screen.
 #
 # Exits 0 when everything was seen, 1 on the first thing that was not, 77 (skipped) when the
@@ -155,6 +157,13 @@ is_selected() { # is_selected SHOT ROW
     near "$(pixel "$1" "$x" $((y + h / 2)))" D3C55F
 }
 
+# The white keyboard focus outline, 3.6 pixels outside the row's left edge, half-way down.
+is_focused() { # is_focused SHOT ROW
+    local x y w h
+    read -r x y w h < <(rect_of "$2")
+    near "$(pixel "$1" $((x - 4)) $((y + h / 2)))" F5F5F5
+}
+
 #==================================================================================================
 # What should be on disk.
 
@@ -235,6 +244,7 @@ click_on select_all
 wait_until "SELECT ALL selects CLAP and AAX" \
     eval 'shoot select_all && is_selected select_all clap && is_selected select_all aax'
 is_selected select_all vst3 || fail "SELECT ALL cleared VST3"
+is_focused select_all vst3 && fail "a mouse click showed the keyboard focus outline"
 note "VST3 selected by a click, then all three by SELECT ALL"
 
 click_on install
@@ -279,7 +289,38 @@ done
 stop_installer
 
 #==================================================================================================
-# Third start, on a screen too low for 600 x 600: the largest square that fits, wholly on screen,
+# Third start: the keyboard alone installs all three again.
+
+start_installer third
+xdotool windowfocus --sync "$window"
+shoot keyboard_start
+is_focused keyboard_start vst3 && fail "the focus outline shows before any key"
+
+xdotool key Tab
+wait_until "Tab puts the focus outline on VST3" eval 'shoot tab_vst3 && is_focused tab_vst3 vst3'
+xdotool key space
+wait_until "Space selects VST3" eval 'shoot space_vst3 && is_selected space_vst3 vst3'
+is_focused space_vst3 clap && fail "the focus outline shows on CLAP while VST3 has the focus"
+
+xdotool key Tab
+wait_until "Tab moves the focus outline to CLAP" eval 'shoot tab_clap && is_focused tab_clap clap && ! is_focused tab_clap vst3'
+xdotool key Tab Tab Return # AAX, then SELECT ALL
+wait_until "Return on SELECT ALL selects CLAP and AAX" \
+    eval 'shoot keyboard_all && is_selected keyboard_all clap && is_selected keyboard_all aax'
+note "keyboard: Tab to VST3 (focus outline shown), Space selected it, Return on SELECT ALL selected all"
+
+xdotool key Tab Tab Tab Tab Tab Return # the four tabs, then INSTALL
+wait_until "the three bundles are on disk after Return on INSTALL" all_bundles_present
+wait_until "the success view shows after the keyboard install" eval 'shoot keyboard_installed && shows_success_view keyboard_installed'
+for i in 0 1 2; do
+    matches_archive "${archives[i]}" "${folders[i]}" >/dev/null || fail "the bundle installed from the keyboard differs from its archive"
+done
+note "keyboard: Return on INSTALL installed the three formats"
+
+stop_installer
+
+#==================================================================================================
+# Fourth start, on a screen too low for 600 x 600: the largest square that fits, wholly on screen,
 # with its content drawn at that size.
 
 start_display 1024x540
