@@ -115,6 +115,7 @@ void MainComponent::buttonClicked (juce::Button* button)
         {
             askedToSelectFirst = true;
             hintLabel->setText (selectFirstHint, juce::dontSendNotification);
+            announce (selectFirstHint);
         }
         else
         {

@@ -213,9 +213,14 @@ TEST_F (MainComponentAccessTest, theProductIsReadableAndTheOutcomeOnlyAfterARun)
 //==============================================================================
 TEST_F (MainComponentAccessTest, spaceAndReturnPressTheFocusedControl)
 {
-    // From the window, shift-Tab goes to the last control.
+    // From the window, shift-Tab goes to the last control; with nothing selected, it asks for a
+    // selection, on the hint line and to the screen reader.
     pointer->type (shiftTab);
     EXPECT_EQ (focusedName(), "INSTALL");
+    pointer->type (returnKey);
+    EXPECT_FALSE (component->runFinished);
+    EXPECT_EQ (announced, juce::StringArray ("Select one or more formats first"));
+    EXPECT_EQ (component->hintLabel->getText(), announced[0]);
 
     tabTo ("VST3");
     pointer->type (space);
