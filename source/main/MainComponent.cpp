@@ -86,6 +86,8 @@ MainComponent::MainComponent (const SystemLocations& locations)
     hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha ((juce::uint8) 0x80));
     hintLabel->setText (applicationVersion, juce::dontSendNotification);
 
+    // A click on no control leaves the focus where it is, as it leaves everything else.
+    setMouseClickGrabsKeyboardFocus (false);
     placeInReadingOrder();
     keyWatcher = std::make_unique<KeyWatcher> (*this);
 

@@ -118,6 +118,13 @@ brightest() {
         -format '%[fx:round(255*maxima)]' info:
 }
 
+# The white keyboard focus outline, 3.6 pixels outside a row's left edge, half-way down.
+is_focused() { # is_focused SHOT ROW
+    local x y w h
+    read -r x y w h < <(rect_of "$2")
+    near "$(pixel "$1" $((x - 4)) $((y + h / 2)))" F5F5F5
+}
+
 # Every entry of the archive is in the folder, byte for byte; also prints how many files.
 matches_archive() { # matches_archive ARCHIVE FOLDER
     /usr/bin/python3 - "$1" "$2" <<'PYTHON'

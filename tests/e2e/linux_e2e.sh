@@ -157,12 +157,6 @@ is_selected() { # is_selected SHOT ROW
     near "$(pixel "$1" "$x" $((y + h / 2)))" D3C55F
 }
 
-# The white keyboard focus outline, 3.6 pixels outside the row's left edge, half-way down.
-is_focused() { # is_focused SHOT ROW
-    local x y w h
-    read -r x y w h < <(rect_of "$2")
-    near "$(pixel "$1" $((x - 4)) $((y + h / 2)))" F5F5F5
-}
 
 #==================================================================================================
 # What should be on disk.

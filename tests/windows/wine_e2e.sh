@@ -15,7 +15,7 @@
 # selects them, SELECT ALL selects AAX too, INSTALL unpacks the three bundles into the prefix's system
 # plug-in folders and the success view shows; Alt+F4 closes the window and ends the program.
 # Second start: the three formats begin selected and their rows read "v4.0.2.0 INSTALLED", as the
-# renderer draws such a row; the settings file is read, not rewritten.
+# renderer draws such a row; the settings file is read, not rewritten; Tab shows the focus outline.
 # Then the command line, with no display: --uninstall all with its output redirected by the caller,
 # --install all and --status through cmd /c, --uninstall clap on a console (a terminal), and a
 # wrong format; exit codes, output lines and the bundles on drive C: checked each time.
@@ -340,6 +340,15 @@ done
 note "second start: all three selected, rows read v4.0.2.0 INSTALLED (VST3 row $row_difference pixels off the rendered one)"
 
 cmp -s "$settings_file" "$work/settings-after-first-start.txt" || fail "the second start rewrote the settings file"
+
+# The keyboard: a click on no control gives the window the focus and shows no outline; the first
+# Tab puts the focus outline on VST3.
+xdotool mousemove --window "$window" 300 100 click 1
+shoot before_tab
+is_focused before_tab vst3 && fail "the focus outline shows before any key"
+xdotool key Tab
+wait_until "Tab puts the focus outline on VST3" eval 'shoot tab_vst3 && is_focused tab_vst3 vst3'
+note "second start: Tab put the focus outline on VST3"
 
 close_installer
 
