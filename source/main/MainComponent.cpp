@@ -96,6 +96,10 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
 MainComponent::~MainComponent()
 {
+    // The focused control loses the focus as it goes, after the hint line went: nothing may act on it.
+    keyboardFocusShown = false;
+    keyWatcher = nullptr;
+
     // A leftover of older installers of this maker; only a file of that name is removed.
     if (temporaryFolder != juce::File())
     {
