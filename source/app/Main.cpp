@@ -78,7 +78,8 @@ public:
             // The frame as the system reports it now. On X11 it is known only once a window manager
             // has framed the window, and without one there is none.
             const auto* peer = getPeer();
-            const auto frame = peer != nullptr ? peer->getFrameSize() : juce::BorderSize<int>();
+            const auto frameIfKnown = peer != nullptr ? peer->getFrameSizeIfPresent() : juce::ComponentPeer::OptionalBorderSize();
+            const auto frame = frameIfKnown ? *frameIfKnown : juce::BorderSize<int>();
             setBounds (getStartBounds (display->userArea, frame, getWidth(), getConstrainer()->getMinimumWidth()));
         }
 

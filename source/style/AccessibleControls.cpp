@@ -104,8 +104,8 @@ namespace
     class ReadableTextHandler final : public juce::AccessibilityHandler
     {
     public:
-        ReadableTextHandler (ReadableText& textToWrap, juce::AccessibilityRole role)
-            : AccessibilityHandler (textToWrap, role, {}, { std::make_unique<ReadOnlyText> (textToWrap) })
+        ReadableTextHandler (ReadableText& textToWrap, juce::AccessibilityRole roleToUse)
+            : AccessibilityHandler (textToWrap, roleToUse, {}, { std::make_unique<ReadOnlyText> (textToWrap) })
             , text (textToWrap)
         {
         }

@@ -5,12 +5,12 @@
 TEST (RunReport, saysNothingChangedOnlyWhenTheBundleWasLeftAsItWas)
 {
     RunReport report;
-    report.outcomes.add ({ 0, true, {} });
+    report.outcomes.add ({ 0, true, {}, {}, false });
     EXPECT_TRUE (report.allSucceeded());
     EXPECT_TRUE (report.getFailureLines().isEmpty());
 
-    report.outcomes.add ({ 1, false, "disk full" });
-    report.outcomes.add ({ 2, false, "a file is in use; the old version is kept as .Morvane4.aaxplugin.old-1" });
+    report.outcomes.add ({ 1, false, "disk full", {}, false });
+    report.outcomes.add ({ 2, false, "a file is in use; the old version is kept as .Morvane4.aaxplugin.old-1", {}, false });
     EXPECT_FALSE (report.allSucceeded());
     EXPECT_EQ (report.getFailureLines(),
                juce::StringArray ("CLAP not installed: disk full. Nothing was changed.",

@@ -198,9 +198,9 @@ TEST_F (MainComponentAccessTest, theProductIsReadableAndTheOutcomeOnlyAfterARun)
     EXPECT_FALSE (component->outcomeText->isVisible());
 
     RunReport failed;
-    failed.outcomes.add ({ 0, true, {} });
-    failed.outcomes.add ({ 1, false, "disk full" });
-    failed.outcomes.add ({ 2, false, "access denied" });
+    failed.outcomes.add ({ 0, true, {}, {}, false });
+    failed.outcomes.add ({ 1, false, "disk full", {}, false });
+    failed.outcomes.add ({ 2, false, "access denied", {}, false });
     component->finishRun (failed);
 
     const auto lines = failed.getFailureLines();

@@ -72,9 +72,9 @@ namespace
     RunReport failedReport()
     {
         RunReport report;
-        report.outcomes.add ({ 0, false, "disk full" });
-        report.outcomes.add ({ 1, true, {} });
-        report.outcomes.add ({ 2, false, "access denied" });
+        report.outcomes.add ({ 0, false, "disk full", {}, false });
+        report.outcomes.add ({ 1, true, {}, {}, false });
+        report.outcomes.add ({ 2, false, "access denied", {}, false });
         return report;
     }
 } // namespace
@@ -221,7 +221,7 @@ TEST_F (MainComponentPaintTest, showsTheGreenMarkAndNoRowsAfterASuccessfulRun)
     MainComponent component (locations);
 
     RunReport report;
-    report.outcomes.add ({ 1, true, {} });
+    report.outcomes.add ({ 1, true, {}, {}, false });
     component.finishRun (report);
     const auto image = snapshotOf (component);
 

@@ -70,15 +70,15 @@ namespace
         render ("success", [] (MainComponent& c) { c.finishRun ({}); });
 
         RunReport failed;
-        failed.outcomes.add ({ 0, false, "disk full" });
-        failed.outcomes.add ({ 1, true, {} });
-        failed.outcomes.add ({ 2, false, "access denied" });
+        failed.outcomes.add ({ 0, false, "disk full", {}, false });
+        failed.outcomes.add ({ 1, true, {}, {}, false });
+        failed.outcomes.add ({ 2, false, "access denied", {}, false });
         render ("failure", [&failed] (MainComponent& c) { c.finishRun (failed); });
 
         RunReport failedThree;
-        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created" });
-        failedThree.outcomes.add ({ 1, false, "disk full" });
-        failedThree.outcomes.add ({ 2, false, "access denied" });
+        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created", {}, false });
+        failedThree.outcomes.add ({ 1, false, "disk full", {}, false });
+        failedThree.outcomes.add ({ 2, false, "access denied", {}, false });
         render ("failure_three", [&failedThree] (MainComponent& c) { c.finishRun (failedThree); });
 
         // A CLAP file without a version: installed.
