@@ -80,7 +80,7 @@ RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstal
 
         const auto& folder = installFolders[(size_t) i];
         const auto bundleName = getBundleName (productName, i);
-        const auto bundlePath = folder.getChildFile (bundleName);
+        const auto bundlePath = getBundlePath (folder, productName, i);
         const auto wasPresent = bundlePath.exists();
         const auto& archive = archives[(size_t) i];
 
