@@ -1,8 +1,7 @@
 #include "Console.h"
+#include "../main/WindowsApi.h"
 
-#if JUCE_WINDOWS
-#include <windows.h>
-#else
+#if ! JUCE_WINDOWS
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>

@@ -1,15 +1,14 @@
 #include "SafeRemoval.h"
 
 #include "BundleInstaller.h"
+#include "WindowsApi.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#if JUCE_WINDOWS
-#include <windows.h>
-#else
+#if ! JUCE_WINDOWS
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
