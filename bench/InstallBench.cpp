@@ -10,9 +10,9 @@
 // in the measuring process. The measuring process maps them read-only from disk, as the
 // installer's archives are mapped from its executable, and hands each one's pages back after
 // unpacking it, as the installer does.
-#include "main/BundleInstaller.h"
-#include "main/MappedPages.h"
-#include "main/ZipDirectory.h"
+#include "main/engine/BundleInstaller.h"
+#include "main/engine/MappedPages.h"
+#include "main/engine/ZipDirectory.h"
 
 #include <juce_core/juce_core.h>
 

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "main/InstallDetection.h"
+#include "main/engine/InstallDetection.h"
 
 namespace CommandLine
 {

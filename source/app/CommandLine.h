@@ -2,7 +2,7 @@
 // no window and no display.
 #pragma once
 
-#include "main/InstallRun.h"
+#include "main/engine/InstallRun.h"
 
 #include <functional>
 

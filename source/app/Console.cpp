@@ -1,5 +1,5 @@
-#include "Console.h"
-#include "../main/WindowsApi.h"
+#include "app/Console.h"
+#include "main/engine/WindowsApi.h"
 
 #if ! JUCE_WINDOWS
 #include <cstdio>

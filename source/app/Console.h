@@ -2,7 +2,7 @@
 // finds them.
 #pragma once
 
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace Console
 {

@@ -1,9 +1,9 @@
 // The application object and its one window, and the program's entry point, which runs the command
 // line without any window or display, or else starts the window.
-#include "../main/MainComponent.h"
-#include "Console.h"
-#include "StartBounds.h"
-#include "WineRepaintPump.h"
+#include "main/MainComponent.h"
+#include "app/Console.h"
+#include "app/StartBounds.h"
+#include "app/WineRepaintPump.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,4 +1,4 @@
-#include "StartBounds.h"
+#include "app/StartBounds.h"
 
 juce::Rectangle<int> getStartBounds (juce::Rectangle<int> userArea,
                                      juce::BorderSize<int> frame,

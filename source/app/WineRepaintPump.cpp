@@ -1,4 +1,4 @@
-#include "WineRepaintPump.h"
+#include "app/WineRepaintPump.h"
 
 #if JUCE_WINDOWS
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "KeyWatcher.h"
+#include "main/KeyWatcher.h"
 
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
 KeyWatcher::KeyWatcher (MainComponent& ownerToTell)
     : owner (ownerToTell)

@@ -1,7 +1,7 @@
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
-#include "KeyWatcher.h"
-#include "../style/Palette.h"
+#include "main/KeyWatcher.h"
+#include "style/Palette.h"
 
 #include <BinaryData.h>
 

@@ -1,12 +1,12 @@
 // The component that fills the installer's window and holds its whole state.
 #pragma once
 
-#include "Catalogue.h"
-#include "InstallDetection.h"
-#include "InstallRun.h"
-#include "../panels/panel_eula.h"
-#include "../panels/panel_support.h"
-#include "../style/CustomLookAndFeel.h"
+#include "main/engine/Catalogue.h"
+#include "main/engine/InstallDetection.h"
+#include "main/engine/InstallRun.h"
+#include "panels/panel_eula.h"
+#include "panels/panel_support.h"
+#include "style/CustomLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

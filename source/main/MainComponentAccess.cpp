@@ -1,8 +1,8 @@
 // The keyboard and screen readers: what each control is called and says, the reading and Tab
 // order, the focus outline, Tab and Escape, panels that take the focus, and the run's outcome.
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
-#include "KeyWatcher.h"
+#include "main/KeyWatcher.h"
 
 namespace
 {

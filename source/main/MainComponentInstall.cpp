@@ -1,5 +1,5 @@
 // The install and uninstall run of the selected formats.
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
 void MainComponent::installSelectedFormats()
 {

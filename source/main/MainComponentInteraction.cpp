@@ -1,7 +1,7 @@
 // Clicks, hover hints and the modifier keys.
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
-#include "LicenceText.h"
+#include "panels/LicenceText.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
 // Places the main component's children on a grid 100 layout units wide.
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
 // Draws the main view: header, sections, the faces of the transparent buttons, the format rows and
 // the view shown after a run.
-#include "MainComponent.h"
+#include "main/MainComponent.h"
 
-#include "../style/Palette.h"
+#include "style/Palette.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
-#include "PanelParts.h"
+#include "panels/PanelParts.h"
 
-#include "../style/Palette.h"
+#include "style/Palette.h"
 
 namespace PanelParts
 {

@@ -1,7 +1,7 @@
 // What the two overlay panels share: placement on the unit grid, the close ring, closing.
 #pragma once
 
-#include "../style/AccessibleControls.h"
+#include "style/AccessibleControls.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

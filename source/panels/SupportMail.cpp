@@ -1,4 +1,4 @@
-#include "SupportMail.h"
+#include "panels/SupportMail.h"
 
 SystemDescription SystemDescription::fromSystem()
 {

@@ -1,8 +1,8 @@
-#include "panel_eula.h"
+#include "panels/panel_eula.h"
 
-#include "PanelParts.h"
+#include "panels/PanelParts.h"
 
-#include "../style/Palette.h"
+#include "style/Palette.h"
 
 namespace
 {

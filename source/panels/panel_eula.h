@@ -1,7 +1,7 @@
 // The overlay that shows the licence agreement in a scrollable text editor.
 #pragma once
 
-#include "PanelParts.h"
+#include "panels/PanelParts.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

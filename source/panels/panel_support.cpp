@@ -1,9 +1,9 @@
-#include "panel_support.h"
+#include "panels/panel_support.h"
 
-#include "SupportMail.h"
+#include "panels/SupportMail.h"
+#include "main/engine/Catalogue.h"
 
-#include "../main/Catalogue.h"
-#include "../style/Palette.h"
+#include "style/Palette.h"
 
 #include <BinaryData.h>
 

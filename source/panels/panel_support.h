@@ -1,7 +1,7 @@
 // The overlay that tells the user where to get help: community chat, e-mail and an about text.
 #pragma once
 
-#include "PanelParts.h"
+#include "panels/PanelParts.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,6 +1,6 @@
-#include "AccessibleControls.h"
+#include "style/AccessibleControls.h"
 
-#include "Palette.h"
+#include "style/Palette.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
-#include "CustomLookAndFeel.h"
+#include "style/CustomLookAndFeel.h"
 
-#include "Palette.h"
+#include "style/Palette.h"
 
 #include <BinaryData.h>
 

@@ -1,8 +1,8 @@
 // The main component as the keyboard and screen readers reach it: through JUCE's accessibility
 // handlers and through keys typed into its window.
-#include "DesktopPointer.h"
-#include "TestLocations.h"
-#include "main/LicenceText.h"
+#include "main/DesktopPointer.h"
+#include "main/TestLocations.h"
+#include "panels/LicenceText.h"
 #include "main/MainComponent.h"
 #include "style/Palette.h"
 

@@ -1,6 +1,6 @@
-#include "DesktopPointer.h"
-#include "TestLocations.h"
-#include "main/LicenceText.h"
+#include "main/DesktopPointer.h"
+#include "main/TestLocations.h"
+#include "panels/LicenceText.h"
 #include "main/MainComponent.h"
 #include "panels/SupportMail.h"
 

@@ -1,6 +1,6 @@
 // What the main view shows, read at chosen points of snapshots rendered without a window.
-#include "SnapshotReading.h"
-#include "TestLocations.h"
+#include "main/SnapshotReading.h"
+#include "main/TestLocations.h"
 #include "main/MainComponent.h"
 #include "style/Palette.h"
 

@@ -1,4 +1,4 @@
-#include "TestLocations.h"
+#include "main/TestLocations.h"
 #include "main/MainComponent.h"
 
 #include <gtest/gtest.h>

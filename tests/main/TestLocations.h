@@ -2,7 +2,7 @@
 #pragma once
 
 #include "TestFolder.h"
-#include "main/Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 #include <gtest/gtest.h>
 

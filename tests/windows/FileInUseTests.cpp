@@ -2,9 +2,9 @@
 // format is updated and then uninstalled.
 #include "TestFolder.h"
 #include "TreeSnapshot.h"
-#include "main/BundleInstaller.h"
-#include "main/Catalogue.h"
-#include "main/SafeRemoval.h"
+#include "main/engine/BundleInstaller.h"
+#include "main/engine/Catalogue.h"
+#include "main/engine/SafeRemoval.h"
 
 #include <BinaryData.h>
 

@@ -1,5 +1,5 @@
 #include "TestFolder.h"
-#include "main/InstallDetection.h"
+#include "main/engine/InstallDetection.h"
 
 #include <gtest/gtest.h>
 

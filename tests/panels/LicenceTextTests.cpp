@@ -1,4 +1,4 @@
-#include "main/LicenceText.h"
+#include "panels/LicenceText.h"
 
 #include <gtest/gtest.h>
 

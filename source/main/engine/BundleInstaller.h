@@ -1,23 +1,10 @@
 // Puts a plug-in bundle from its ZIP archive into an install folder, or removes it, whole or not at all.
 #pragma once
 
-#include "Catalogue.h"
+#include "main/engine/Catalogue.h"
+#include "main/engine/FailureReason.h"
 
 #include <juce_core/juce_core.h>
-
-/** The short reasons a format can fail for, as shown to the user after "not installed: ". */
-namespace FailureReason
-{
-    constexpr const char* diskFull = "disk full";
-    constexpr const char* fileInUse = "a file is in use";
-    constexpr const char* noPermission = "no permission";
-    constexpr const char* readOnlyDisk = "the disk is read-only";
-    constexpr const char* fileNotMoved = "a file cannot be moved";
-    constexpr const char* folderNotCreated = "the folder cannot be created";
-    constexpr const char* fileNotWritten = "a file cannot be written";
-    constexpr const char* archiveDamaged = "the archive is damaged";
-    constexpr const char* anotherRunning = "another installation is running";
-} // namespace FailureReason
 
 /**
     Installs the bundle `bundleName` carried in a ZIP archive into `installFolder`, which is

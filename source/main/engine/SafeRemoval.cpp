@@ -1,7 +1,7 @@
-#include "SafeRemoval.h"
+#include "main/engine/SafeRemoval.h"
 
-#include "BundleInstaller.h"
-#include "WindowsApi.h"
+#include "main/engine/FailureReason.h"
+#include "main/engine/WindowsApi.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "InstallDetection.h"
+#include "main/engine/InstallDetection.h"
 
-#include "PeVersion.h"
+#include "main/engine/PeVersion.h"
 
 #include <limits>
 

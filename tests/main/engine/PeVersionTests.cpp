@@ -1,6 +1,6 @@
 // Tests of the module version reader. Plain C++ and GoogleTest only, so that the sanitizer build
 // can compile this file with the reader alone.
-#include "main/PeVersion.h"
+#include "main/engine/PeVersion.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ TEST (PeVersion, readsOnlyAFewSmallPiecesOfTheFile)
 TEST (PeVersion, agreesWithPefileOnEveryModule)
 {
     // pefile (Debian's python3-pefile) is a reader that is not ours.
-    auto command = std::string (TW_PYTHON) + " " + TW_SOURCE_DIR + "/tests/main/pe_version_reference.py";
+    auto command = std::string (TW_PYTHON) + " " + TW_SOURCE_DIR + "/tests/main/engine/pe_version_reference.py";
     std::vector<std::string> paths;
 
     for (const auto& version : moduleVersions)

@@ -1,7 +1,7 @@
 // What is installed of each format: worked out from the file system every time it is asked.
 #pragma once
 
-#include "Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 /** The status of one format, worked out from the file system each time it is shown. */
 struct FormatStatus

@@ -1,8 +1,8 @@
-#include "InstallRun.h"
+#include "main/engine/InstallRun.h"
 
-#include "BundleInstaller.h"
-#include "MappedPages.h"
-#include "SettingsFile.h"
+#include "main/engine/BundleInstaller.h"
+#include "main/engine/MappedPages.h"
+#include "main/engine/SettingsFile.h"
 
 bool RunReport::allSucceeded() const
 {

@@ -1,7 +1,7 @@
 // The install and uninstall run over the three formats, the start-up that precedes it, and its outcome.
 #pragma once
 
-#include "Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 /** What happened to one processed format. */
 struct FormatOutcome

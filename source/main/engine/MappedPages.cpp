@@ -1,6 +1,6 @@
-#include "MappedPages.h"
+#include "main/engine/MappedPages.h"
 
-#include "WindowsApi.h"
+#include "main/engine/WindowsApi.h"
 
 #include <juce_core/juce_core.h>
 

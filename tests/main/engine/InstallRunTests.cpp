@@ -1,4 +1,4 @@
-#include "main/InstallRun.h"
+#include "main/engine/InstallRun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "main/Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 #include <gtest/gtest.h>
 

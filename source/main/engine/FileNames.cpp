@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "main/engine/FileNames.h"
 
 bool isReservedDeviceName (const juce::String& name)
 {

@@ -1,4 +1,4 @@
-#include "Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 const juce::StringArray formatNames { "VST3", "CLAP", "AAX" };
 const juce::StringArray bundleExtensions { ".vst3", ".clap", ".aaxplugin" };

@@ -1,5 +1,5 @@
 #include "TestFolder.h"
-#include "main/SettingsFile.h"
+#include "main/engine/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ZipDirectory.h"
+#include "main/engine/ZipDirectory.h"
 
-#include "FileNames.h"
+#include "main/engine/FileNames.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
 // The plug-in archives in the program's resource table.
-#include "InstallRun.h"
+#include "main/engine/InstallRun.h"
 
 #include <BinaryData.h>
 

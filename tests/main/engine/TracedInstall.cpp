@@ -1,5 +1,5 @@
 // Installs the carried VST3 bundle into the folder given, for a test that records its system calls.
-#include "main/BundleInstaller.h"
+#include "main/engine/BundleInstaller.h"
 
 #include <BinaryData.h>
 

@@ -1,10 +1,10 @@
-#include "BundleInstaller.h"
+#include "main/engine/BundleInstaller.h"
 
-#include "Catalogue.h"
-#include "DurableFiles.h"
-#include "FileNames.h"
-#include "SafeRemoval.h"
-#include "ZipDirectory.h"
+#include "main/engine/Catalogue.h"
+#include "main/engine/DurableFiles.h"
+#include "main/engine/FileNames.h"
+#include "main/engine/SafeRemoval.h"
+#include "main/engine/ZipDirectory.h"
 
 #include <zlib.h>
 

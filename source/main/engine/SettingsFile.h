@@ -1,7 +1,7 @@
 // The settings file shared by the maker's installers: where each format is installed.
 #pragma once
 
-#include "Catalogue.h"
+#include "main/engine/Catalogue.h"
 
 namespace Settings
 {

@@ -1,7 +1,7 @@
-#include "SettingsFile.h"
+#include "main/engine/SettingsFile.h"
 
-#include "FileNames.h"
-#include "WindowsApi.h"
+#include "main/engine/FileNames.h"
+#include "main/engine/WindowsApi.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "DurableFiles.h"
+#include "main/engine/DurableFiles.h"
 
-#include "WindowsApi.h"
+#include "main/engine/WindowsApi.h"
 
 #if ! JUCE_WINDOWS
  #include <cerrno>

@@ -1,4 +1,4 @@
-#include "PeVersion.h"
+#include "main/engine/PeVersion.h"
 
 #include <algorithm>
 #include <array>

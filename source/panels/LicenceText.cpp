@@ -1,5 +1,5 @@
 // The end-user licence agreement, built once at program start from a zero-terminated 8-bit text.
-#include "LicenceText.h"
+#include "panels/LicenceText.h"
 
 namespace
 {

@@ -1,0 +1,238 @@
+#include "main/engine/BundleFixture.h"
+
+#if JUCE_LINUX
+//==============================================================================
+#ifdef TW_TRACED_INSTALL
+/** One successful system call of a recorded run: its name, the paths strace showed for its file
+    descriptors (-y), and the path strings it was given (other strings are cut short by -s 0). */
+struct TracedCall
+{
+    std::string name;
+    std::vector<std::string> descriptorPaths, strings;
+};
+
+std::vector<TracedCall> readTrace (const juce::File& log)
+{
+    static const std::regex callPattern (R"(^\d+\s+(\w+)\((.*)\) = \d+)"), stringPattern (R"("((?:[^"\\]|\\.)*)\")"),
+        descriptorPattern (R"(<([^>]*)>)");
+    std::vector<TracedCall> calls;
+
+    for (const auto& line : juce::StringArray::fromLines (log.loadFileAsString()))
+    {
+        std::smatch call;
+        const auto text = line.toStdString();
+
+        if (! std::regex_search (text, call, callPattern))
+            continue;
+
+        TracedCall traced { call[1], {}, {} };
+        const auto arguments = call[2].str();
+
+        for (std::sregex_iterator m (arguments.begin(), arguments.end(), stringPattern), end; m != end; ++m)
+            traced.strings.push_back ((*m)[1]);
+
+        const auto withoutStrings = std::regex_replace (arguments, stringPattern, "");
+
+        for (std::sregex_iterator m (withoutStrings.begin(), withoutStrings.end(), descriptorPattern), end; m != end; ++m)
+            traced.descriptorPaths.push_back ((*m)[1]);
+
+        calls.push_back (traced);
+    }
+
+    return calls;
+}
+
+TEST_F (BundleInstallerTest, flushesTheNewBundleBeforeTheSwapAndTheSwapBeforeTheOldBundleIsDeleted)
+{
+    makeOldBundle (0);
+    const auto log = folder / "trace.log";
+    juce::ChildProcess strace;
+    ASSERT_TRUE (strace.start (juce::StringArray { "strace", "-f", "-qq", "-y", "-s", "0", "-o", log.getFullPathName(),
+                                                   "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,rmdir",
+                                                   TW_TRACED_INSTALL, installFolder.getFullPathName() }));
+    const auto output = strace.readAllProcessOutput();
+    ASSERT_EQ (strace.getExitCode(), 0u) << output;
+
+    const auto calls = readTrace (log);
+    const auto bundle = installFolder.getChildFile ("Morvane4.vst3").getFullPathName().toStdString();
+    const auto isFlush = [] (const TracedCall& call) { return call.name == "fsync" || call.name == "fdatasync"; };
+    const auto pathOf = [] (const TracedCall& call) { return call.descriptorPaths.empty() ? std::string() : call.descriptorPaths.back(); };
+    size_t swapIn = calls.size(), movedAside = calls.size();
+
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].name.rfind ("rename", 0) == 0 && calls[i].strings.size() == 2)
+            (calls[i].strings[1] == bundle ? swapIn : calls[i].strings[0] == bundle ? movedAside : i) = i;
+
+    ASSERT_LT (swapIn, calls.size()) << "no rename brought the new bundle in";
+    EXPECT_LT (movedAside, swapIn) << "the old bundle was not renamed aside first";
+    const auto staged = calls[swapIn].strings[0];
+
+    // Before the swap: each staged file flushed after its last write, and each staged folder flushed.
+    std::map<std::string, size_t> lastWrite, lastFlush;
+    std::set<std::string> folders;
+
+    for (size_t i = 0; i < swapIn; ++i)
+    {
+        const auto path = pathOf (calls[i]);
+
+        if (isFlush (calls[i]))
+            lastFlush[path] = i;
+        else if (calls[i].name == "write" && path.rfind (staged + "/", 0) == 0)
+            lastWrite[path] = i;
+
+        for (auto dir = path.substr (0, path.rfind ('/')); calls[i].name == "write" && dir.rfind (staged, 0) == 0; dir = dir.substr (0, dir.rfind ('/')))
+            folders.insert (dir);
+    }
+
+    ASSERT_EQ (lastWrite.size(), 4u); // the archive's four files
+    ASSERT_EQ (folders.size(), 4u);   // the bundle, Contents, Resources, x86_64-win
+
+    for (const auto& [file, written] : lastWrite)
+        EXPECT_TRUE (lastFlush.count (file) != 0 && lastFlush[file] > written) << "not flushed: " << file;
+
+    for (const auto& dir : folders)
+        EXPECT_EQ (lastFlush.count (dir), 1u) << "not flushed: " << dir;
+
+    // After it: the install folder flushed before anything of the old bundle is deleted.
+    size_t folderFlushed = calls.size(), firstDeletion = calls.size();
+
+    for (size_t i = calls.size(); i-- > swapIn;)
+    {
+        const auto removed = calls[i].name == "unlinkat" ? pathOf (calls[i]) + "/" + calls[i].strings[0]
+                                                         : calls[i].strings.empty() ? std::string() : calls[i].strings[0];
+
+        if (isFlush (calls[i]) && pathOf (calls[i]) == installFolder.getFullPathName().toStdString())
+            folderFlushed = i;
+        else if ((calls[i].name == "unlink" || calls[i].name == "unlinkat" || calls[i].name == "rmdir")
+                 && removed.find (".staging-") == std::string::npos && removed.find (".lock") == std::string::npos)
+            firstDeletion = i;
+    }
+
+    ASSERT_LT (firstDeletion, calls.size()) << "the old bundle was never deleted";
+    EXPECT_LT (folderFlushed, firstDeletion);
+}
+#endif
+
+//==============================================================================
+/** A copy of the installer in a child process; `whileRunning` is called at its steps. */
+pid_t startCopy (const std::function<juce::Result()>& run, const DurableFiles::StepHook& whileRunning)
+{
+    const auto child = fork();
+
+    if (child == 0)
+    {
+        DurableFiles::setStepHook (whileRunning);
+        _exit (run().wasOk() ? 0 : 1);
+    }
+
+    return child;
+}
+
+int waitForExitCode (pid_t child)
+{
+    int status = 0;
+    return waitpid (child, &status, 0) == child && WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+}
+
+TEST_F (BundleInstallerTest, aSecondCopyNeverTouchesTheFirstOnesBundle)
+{
+    makeOldBundle (0);
+    int toParent[2], toChild[2];
+    ASSERT_EQ (pipe (toParent), 0);
+    ASSERT_EQ (pipe (toChild), 0);
+
+    // The first copy stops after its first file, staging folder and lock in place, until told to go on.
+    const auto first = startCopy ([&] { return install (installFolder, 0, carriedArchive (0)); },
+                                  [&, paused = false] (const char* step, const juce::File&) mutable
+                                  {
+                                      if (paused || juce::String (step) != "write file")
+                                          return;
+
+                                      paused = true;
+                                      char byte = 0;
+                                      (void) ! write (toParent[1], &byte, 1);
+                                      (void) ! read (toChild[0], &byte, 1);
+                                  });
+    char byte = 0;
+    ASSERT_EQ (read (toParent[0], &byte, 1), 1);
+    const auto whileFirstRuns = snapshot (installFolder);
+
+    EXPECT_EQ (install (installFolder, 0, carriedArchive (0)).getErrorMessage(), "another installation is running");
+    EXPECT_EQ (uninstallBundle (installFolder, "Morvane4.vst3").getErrorMessage(), "another installation is running");
+    repairInterruptedRun (installFolder, "Morvane4.vst3");
+    EXPECT_TRUE (sameTree (snapshot (installFolder), whileFirstRuns));
+
+    ASSERT_EQ (write (toChild[1], &byte, 1), 1);
+    EXPECT_EQ (waitForExitCode (first), 0);
+    EXPECT_TRUE (sameTree (snapshot (installFolder), unpackWithJuce (carriedArchive (0), folder / "reference")));
+
+    for (auto fd : { toParent[0], toParent[1], toChild[0], toChild[1] })
+        close (fd);
+}
+
+//==============================================================================
+struct InterruptedRun
+{
+    const char* name;
+    int formatIndex;
+    bool uninstall;
+};
+
+void PrintTo (const InterruptedRun& run, std::ostream* out) { *out << run.name; }
+
+class InterruptedRunTest : public BundleInstallerTest, public testing::WithParamInterface<InterruptedRun>
+{
+};
+
+TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundleAndNothingElse)
+{
+    const auto [name, formatIndex, uninstall] = GetParam();
+    const auto bundleName = getBundleName ("Morvane4", formatIndex);
+    const auto archive = carriedArchive (formatIndex);
+    makeOldBundle (formatIndex);
+    const auto oldTree = snapshot (installFolder);
+    const auto newTree = uninstall ? Tree() : unpackWithJuce (archive, folder / "reference");
+    constexpr int killed = 42;
+    juce::StringArray outcomes;
+
+    for (int n = 1; n < 200; ++n)
+    {
+        const auto copy = startCopy ([&] { return uninstall ? uninstallBundle (installFolder, bundleName) : install (installFolder, formatIndex, archive); },
+                                     [n, steps = 0] (const char*, const juce::File&) mutable
+                                     {
+                                         if (++steps == n)
+                                             _exit (killed);
+                                     });
+        const auto exitCode = waitForExitCode (copy);
+        ASSERT_TRUE (exitCode == 0 || exitCode == killed) << "step " << n << ": exit code " << exitCode;
+
+        repairInterruptedRun (installFolder, bundleName); // the next start
+        const auto now = snapshot (installFolder);
+        const auto isNew = sameTree (now, newTree);
+        ASSERT_TRUE (isNew || sameTree (now, oldTree)) << "killed at step " << n << ": " << sameTree (now, oldTree).message();
+        outcomes.add (isNew ? "new" : "old");
+
+        if (exitCode == 0)
+            break;
+
+        installFolder.deleteRecursively();
+        makeOldBundle (formatIndex);
+    }
+
+    // Old up to one step, new from then on; and the run did finish.
+    const auto text = outcomes.joinIntoString (" ");
+    EXPECT_TRUE (outcomes.size() > 3 && text.startsWith ("old") && text.endsWith ("new")
+                 && ! text.fromFirstOccurrenceOf ("new", false, false).contains ("old"))
+        << text;
+}
+
+const InterruptedRun interruptedRuns[] = {
+    { "updateOfAFolderBundle", 0, false },
+    { "updateOfASingleFileBundle", 1, false },
+    { "uninstallOfAFolderBundle", 2, true },
+    { "uninstallOfASingleFileBundle", 1, true },
+};
+
+INSTANTIATE_TEST_SUITE_P (Runs, InterruptedRunTest, testing::ValuesIn (interruptedRuns),
+                          [] (const testing::TestParamInfo<InterruptedRun>& param) { return std::string (param.param.name); });
+#endif
