@@ -14,10 +14,12 @@ namespace
         return juce::Drawable::createFromImageData (data, (size_t) size);
     }
 
-    /** An icon drawn in the panel colour: its opaque black is replaced. */
-    std::unique_ptr<juce::Drawable> createIcon (const char* data, int size)
+    /** An icon drawn in the panel colour, from the resource of that name: its opaque black is replaced. */
+    std::unique_ptr<juce::Drawable> createIcon (const char* resourceName)
     {
-        auto icon = createDrawable (data, size);
+        int size = 0;
+        const auto* data = BinaryData::getNamedResource (resourceName, size);
+        auto icon = data != nullptr ? createDrawable (data, size) : nullptr;
 
         if (icon != nullptr)
             icon->replaceColour (juce::Colours::black, Palette::panel);
@@ -40,14 +42,10 @@ MainComponent::MainComponent (const SystemLocations& locations)
     uninstallMode = false;
     runFinished = false;
 
-    formatIcons[0] = createIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize);
-    formatIcons[1] = createIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize);
-    formatIcons[2] = createIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize);
-    buttonIcons[0] = createIcon (BinaryData::icon_eula_svg, BinaryData::icon_eula_svgSize);
-    buttonIcons[1] = createIcon (BinaryData::icon_manual_svg, BinaryData::icon_manual_svgSize);
-    buttonIcons[2] = createIcon (BinaryData::icon_web_svg, BinaryData::icon_web_svgSize);
-    buttonIcons[3] = createIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize);
-    buttonIcons[4] = createIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize);
+    for (const auto& control : mainControls)
+        if (auto* icon = findIconHolder (control))
+            *icon = createIcon (control.icon);
+
     logo = createDrawable (BinaryData::logo_tarnwick_svg, BinaryData::logo_tarnwick_svgSize);
     warningIcon = createDrawable (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
 
@@ -61,17 +59,11 @@ MainComponent::MainComponent (const SystemLocations& locations)
     settingsFolder = setup.settingsFolder;
     installFolders = setup.installFolders;
 
-    for (size_t i = 0; i < tabButtons.size(); ++i)
-        tabButtons[i] = createButton (tabNames[(int) i]);
-
     for (int i = 0; i < numFormats; ++i)
-    {
         selected[(size_t) i] = getBundlePath (installFolders[(size_t) i], productName, i).exists();
-        formatButtons[(size_t) i] = createButton (formatNames[i]);
-    }
 
-    installButton = createButton ("INSTALL");
-    selectAllButton = createButton ("SELECT_ALL");
+    for (const auto& control : mainControls)
+        getButtonHolder (control) = createButton (control);
 
     // Invisible: the texts are painted, these only let screen readers read them.
     productText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText,
@@ -110,11 +102,45 @@ MainComponent::~MainComponent()
     }
 }
 
-std::unique_ptr<juce::TextButton> MainComponent::createButton (const juce::String& name)
+std::unique_ptr<juce::TextButton> MainComponent::createButton (const MainControl& control)
 {
-    auto button = PanelParts::createTransparentButton (*this, name, *this);
-    describe (*button);
+    auto button = PanelParts::createTransparentButton (*this, control.name, *this);
+    describe (*button, control);
     return button;
+}
+
+std::unique_ptr<juce::TextButton>& MainComponent::getButtonHolder (const MainControl& control)
+{
+    switch (control.kind)
+    {
+        case ControlKind::tab:
+            return tabButtons[(size_t) control.index];
+        case ControlKind::formatRow:
+            return formatButtons[(size_t) control.index];
+        case ControlKind::install:
+            return installButton;
+        case ControlKind::selectAll:
+            break;
+    }
+
+    return selectAllButton;
+}
+
+std::unique_ptr<juce::Drawable>* MainComponent::findIconHolder (const MainControl& control)
+{
+    switch (control.kind)
+    {
+        case ControlKind::tab:
+            return &buttonIcons[(size_t) control.index];
+        case ControlKind::formatRow:
+            return &formatIcons[(size_t) control.index];
+        case ControlKind::install:
+            return &buttonIcons.back();
+        case ControlKind::selectAll:
+            break;
+    }
+
+    return nullptr;
 }
 
 FormatStatus MainComponent::detectInstallState (int formatIndex) const

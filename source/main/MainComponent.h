@@ -1,6 +1,7 @@
 // The component that fills the installer's window and holds its whole state.
 #pragma once
 
+#include "main/MainControls.h"
 #include "main/engine/Catalogue.h"
 #include "main/engine/InstallDetection.h"
 #include "main/engine/InstallRun.h"
@@ -90,7 +91,7 @@ public:
     std::unique_ptr<panel_support> supportPanel;
     std::unique_ptr<juce::Label> hintLabel;
     std::array<std::unique_ptr<juce::Drawable>, numFormats> formatIcons;
-    std::array<std::unique_ptr<juce::Drawable>, 5> buttonIcons;
+    std::array<std::unique_ptr<juce::Drawable>, 5> buttonIcons; // the tabs', then INSTALL's
     std::unique_ptr<juce::Drawable> logo;
     std::unique_ptr<juce::Drawable> warningIcon; // the failure view's mark, in its own colours
     juce::URL websiteURL;
@@ -123,11 +124,14 @@ public:
     };
 
 private:
-    std::unique_ptr<juce::TextButton> createButton (const juce::String& name);
-    void describe (TransparentButton& button);
+    std::unique_ptr<juce::TextButton> createButton (const MainControl& control);
+    std::unique_ptr<juce::TextButton>& getButtonHolder (const MainControl& control);
+    std::unique_ptr<juce::Drawable>* findIconHolder (const MainControl& control);
+    void describe (TransparentButton& button, const MainControl& control);
+    void perform (const MainControl& control, juce::Button& button);
     void placeInReadingOrder();
-    void openedPanel (panel_eula& panel);
-    void openedPanel (panel_support& panel);
+    void openedPanel (panel_eula& panel, juce::Component& tab);
+    void openedPanel (panel_support& panel, juce::Component& tab);
     void connectPanel (juce::Component& panel, std::function<bool()>& isKeyboardFocusShown,
                        std::function<void()>& onClose, juce::Component& firstControl, juce::Component& tab);
     juce::Component* findShownPanel() const;

@@ -6,45 +6,18 @@
 
 namespace
 {
-    struct ControlWords
-    {
-        const char* name; // the button's component name
-        const char* title;
-        int order; // in reading order, which Tab follows
-    };
-
-    // The painted product line comes first, then the outcome of a run where the rows were.
+    // The painted product line comes first, then the outcome of a run where the rows were; the
+    // controls take their places from their table, and the hint line comes last.
     constexpr int productTextOrder = 1;
     constexpr int outcomeTextOrder = 2;
     constexpr int hintLineOrder = 12;
-
-    constexpr ControlWords controlWords[] = {
-        { "VST3", "VST3", 3 },
-        { "CLAP", "CLAP", 4 },
-        { "AAX", "AAX", 5 },
-        { "SELECT_ALL", "Select all", 6 },
-        { "EULA", "Licence agreement", 7 },
-        { "MANUAL", "Manual", 8 },
-        { "WEBSITE", "Website", 9 },
-        { "SUPPORT", "Support", 10 },
-        { "INSTALL", "Install", 11 },
-    };
 } // namespace
 
-void MainComponent::describe (TransparentButton& button)
+void MainComponent::describe (TransparentButton& button, const MainControl& control)
 {
-    const auto name = button.getName();
-
-    for (const auto& words : controlWords)
-    {
-        if (name == words.name)
-        {
-            button.setTitle (words.title);
-            button.setExplicitFocusOrder (words.order);
-        }
-    }
-
-    button.getHelpNow = [this, &button] { return getHintText (button.getName()).value_or (juce::String()); };
+    button.setTitle (control.title);
+    button.setExplicitFocusOrder (control.readingOrder);
+    button.getHelpNow = [this, &control] { return getHintText (control.name).value_or (juce::String()); };
 
     button.onFocusChange = [this, &button]
     {
@@ -52,14 +25,15 @@ void MainComponent::describe (TransparentButton& button)
             buttonStateChanged (&button);
     };
 
-    if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
+    if (control.action == ControlAction::toggleFormat)
     {
         // Checked is selected; the description is the row's status line as painted now.
+        const auto formatIndex = control.index;
         button.isCheckedNow = [this, formatIndex] { return selected[(size_t) formatIndex]; };
         button.getDescriptionNow = [this, formatIndex] { return detectInstallState (formatIndex).statusText; };
     }
 
-    if (name == "INSTALL")
+    if (control.action == ControlAction::install)
         button.getTitleNow = [this] { return juce::String (uninstallMode ? "Uninstall" : "Install"); };
 }
 
@@ -158,15 +132,15 @@ void MainComponent::parentHierarchyChanged()
 }
 
 //==============================================================================
-void MainComponent::openedPanel (panel_eula& panel)
+void MainComponent::openedPanel (panel_eula& panel, juce::Component& tab)
 {
     // The licence text is what the keyboard user came for.
-    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.editor, *tabButtons[0]);
+    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.editor, tab);
 }
 
-void MainComponent::openedPanel (panel_support& panel)
+void MainComponent::openedPanel (panel_support& panel, juce::Component& tab)
 {
-    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.discordButton, *tabButtons[3]);
+    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.discordButton, tab);
 }
 
 void MainComponent::connectPanel (juce::Component& panel, std::function<bool()>& isKeyboardFocusShown,

@@ -16,11 +16,11 @@ void MainComponent::finishRun (RunReport report)
     runReport = std::move (report);
     runFinished = true;
 
-    for (auto& button : formatButtons)
-        button->setVisible (false);
+    // The view where formats are chosen ends with its controls.
+    for (const auto& control : mainControls)
+        if (control.view == ControlView::choosingFormats)
+            getButtonHolder (control)->setVisible (false);
 
-    selectAllButton->setVisible (false);
-    installButton->setVisible (false);
     repaint();
 
     outcomeText->setVisible (true);

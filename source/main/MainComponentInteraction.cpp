@@ -42,21 +42,15 @@ namespace
     /** The hint for a hovered button, or nothing for a button that leaves the hint line as it is. */
     std::optional<juce::String> getHint (const MainComponent& owner, const juce::String& name)
     {
-        if (name == "EULA")
-            return juce::String ("Click to read End-User License Agreement");
+        const auto* control = findMainControl (name);
 
-        if (name == "MANUAL")
-            return juce::String ("Click to open product manual in your web browser");
+        if (control == nullptr)
+            return std::nullopt;
 
-        if (name == "WEBSITE")
-            return juce::String ("Click to open product page on the Tarnwick website");
-
-        if (name == "SUPPORT")
-            return juce::String ("Email and Discord support");
-
-        if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
+        if (control->action == ControlAction::toggleFormat)
         {
             // Asked afresh each time: the bundle may have come or gone since the last hover.
+            const auto formatIndex = control->index;
             const auto bundle = getBundlePath (owner.installFolders[(size_t) formatIndex], owner.productName, formatIndex);
 
             if (bundle.exists())
@@ -65,10 +59,10 @@ namespace
             return "Select to install " + name;
         }
 
-        if (name == "INSTALL")
-            return juce::String ("Click to install selected. ") + "Shift-click to uninstall selected";
+        if (control->hint == nullptr)
+            return std::nullopt;
 
-        return std::nullopt;
+        return juce::String (control->hint);
     }
 } // namespace
 
@@ -79,54 +73,62 @@ std::optional<juce::String> MainComponent::getHintText (const juce::String& butt
 
 void MainComponent::buttonClicked (juce::Button* button)
 {
-    const auto name = button->getName();
+    if (const auto* control = findMainControl (button->getName()))
+        perform (*control, *button);
+}
 
-    if (name == "EULA")
+void MainComponent::perform (const MainControl& control, juce::Button& button)
+{
+    switch (control.action)
     {
-        openLicencePanel (*this);
-        openedPanel (*eulaPanel);
-    }
-    else if (name == "WEBSITE")
-    {
-        if (launchURL)
-            launchURL (websiteURL);
-    }
-    else if (name == "MANUAL")
-    {
-        if (launchURL)
-            launchURL (manualURL);
-    }
-    else if (name == "SUPPORT")
-    {
-        openSupportPanel (*this);
-        openedPanel (*supportPanel);
-    }
-    else if (const auto formatIndex = formatNames.indexOf (name); formatIndex >= 0)
-    {
-        auto& flag = selected[(size_t) formatIndex];
-        flag = ! flag;
-        repaint();
-    }
-    else if (name == "INSTALL")
-    {
-        // A run with nothing to do would still end in the result view and hide the controls;
-        // say what is missing instead.
-        if (std::find (selected.begin(), selected.end(), true) == selected.end())
+        case ControlAction::openLicence:
+            openLicencePanel (*this);
+            openedPanel (*eulaPanel, button);
+            break;
+
+        case ControlAction::openManual:
+            if (launchURL)
+                launchURL (manualURL);
+            break;
+
+        case ControlAction::openWebsite:
+            if (launchURL)
+                launchURL (websiteURL);
+            break;
+
+        case ControlAction::openSupport:
+            openSupportPanel (*this);
+            openedPanel (*supportPanel, button);
+            break;
+
+        case ControlAction::toggleFormat:
         {
-            askedToSelectFirst = true;
-            hintLabel->setText (selectFirstHint, juce::dontSendNotification);
-            announce (selectFirstHint);
+            auto& flag = selected[(size_t) control.index];
+            flag = ! flag;
+            repaint();
+            break;
         }
-        else
-        {
-            installSelectedFormats();
-        }
-    }
-    else if (name == "SELECT_ALL")
-    {
-        // Selects; never clears.
-        selected.fill (true);
-        repaint();
+
+        case ControlAction::selectAll:
+            // Selects; never clears.
+            selected.fill (true);
+            repaint();
+            break;
+
+        case ControlAction::install:
+            // A run with nothing to do would still end in the result view and hide the controls;
+            // say what is missing instead.
+            if (std::find (selected.begin(), selected.end(), true) == selected.end())
+            {
+                askedToSelectFirst = true;
+                hintLabel->setText (selectFirstHint, juce::dontSendNotification);
+                announce (selectFirstHint);
+            }
+            else
+            {
+                installSelectedFormats();
+            }
+            break;
     }
 }
 

@@ -174,22 +174,20 @@ void MainComponent::paint (juce::Graphics& g)
         g.drawText (caption, box, juce::Justification::centredBottom, true);
     };
 
-    for (size_t k = 0; k < tabButtons.size(); ++k)
+    for (const auto& control : mainControls)
     {
-        const auto bounds = tabButtons[k]->getBounds().toFloat();
+        if (control.kind != ControlKind::tab && control.kind != ControlKind::install)
+            continue;
 
-        g.setColour (getFaceColour (*tabButtons[k]));
+        const auto& button = *getButtonHolder (control);
+        const auto bounds = button.getBounds().toFloat();
+        const auto isInstall = control.kind == ControlKind::install;
+
+        g.setColour (getFaceColour (button));
         g.fillRoundedRectangle (bounds, cornerSize * u);
-        drawIcon (g, buttonIcons[k].get(), bounds.reduced (tabIconInset * u));
-        drawCaption (tabNames[(int) k], bounds);
+        drawIcon (g, findIconHolder (control)->get(), bounds.reduced ((isInstall ? installIconInset : tabIconInset) * u));
+        drawCaption (isInstall ? (uninstallMode ? "UNINSTALL" : "INSTALL") : control.name, bounds);
     }
-
-    const auto installBounds = installButton->getBounds().toFloat();
-
-    g.setColour (getFaceColour (*installButton));
-    g.fillRoundedRectangle (installBounds, cornerSize * u);
-    drawIcon (g, buttonIcons[4].get(), installBounds.reduced (installIconInset * u));
-    drawCaption (uninstallMode ? "UNINSTALL" : "INSTALL", installBounds);
 
     // After a run: the result in place of the format rows, and nothing more.
     if (runFinished)
@@ -200,7 +198,7 @@ void MainComponent::paint (juce::Graphics& g)
 
         if (succeeded)
         {
-            if (auto* mark = buttonIcons[4].get())
+            if (auto* mark = buttonIcons.back().get())
             {
                 mark->replaceColour (Palette::panel, Palette::green);
                 mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);

@@ -1,0 +1,55 @@
+// The main component's controls as one table that its painting, clicks, hints, keyboard order and
+// screen-reader words all read.
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+
+/** What a click on a control does. */
+enum class ControlAction
+{
+    openLicence,
+    openManual,
+    openWebsite,
+    openSupport,
+    toggleFormat,
+    selectAll,
+    install
+};
+
+/** How the control looks and where it is kept: a tab face, a format row, INSTALL or SELECT ALL. */
+enum class ControlKind
+{
+    tab,
+    formatRow,
+    install,
+    selectAll
+};
+
+/** When a control is shown: always, or in the view where formats are chosen (until a run ends). */
+enum class ControlView
+{
+    always,
+    choosingFormats
+};
+
+/** One control of the main view. */
+struct MainControl
+{
+    const char* name;  // the component name, which is its command
+    const char* title; // what screen readers call it
+    int readingOrder;  // in the order screen readers read and Tab follows
+    const char* hint;  // on the hint line while it is pointed at; nullptr leaves the line as it is
+    const char* icon;  // the resource name of its picture, or nullptr
+    ControlAction action;
+    ControlKind kind;
+    int index; // its place in the lists of its kind: the tab's, or the format's index
+    ControlView view;
+};
+
+/** Every control, in the order they are drawn: the tabs, the format rows, INSTALL, SELECT ALL. */
+extern const std::array<MainControl, 9> mainControls;
+
+/** The control of that component name, or nullptr. */
+const MainControl* findMainControl (const juce::String& name);
