@@ -1,6 +1,7 @@
 #include "main/MainComponent.h"
 
 #include "main/KeyWatcher.h"
+#include "style/Drawing.h"
 #include "style/Palette.h"
 
 #include <BinaryData.h>
@@ -12,19 +13,6 @@ namespace
     std::unique_ptr<juce::Drawable> createDrawable (const char* data, int size)
     {
         return juce::Drawable::createFromImageData (data, (size_t) size);
-    }
-
-    /** An icon drawn in the panel colour, from the resource of that name: its opaque black is replaced. */
-    std::unique_ptr<juce::Drawable> createIcon (const char* resourceName)
-    {
-        int size = 0;
-        const auto* data = BinaryData::getNamedResource (resourceName, size);
-        auto icon = data != nullptr ? createDrawable (data, size) : nullptr;
-
-        if (icon != nullptr)
-            icon->replaceColour (juce::Colours::black, Palette::panel);
-
-        return icon;
     }
 } // namespace
 
@@ -44,7 +32,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
     for (const auto& control : mainControls)
         if (auto* icon = findIconHolder (control))
-            *icon = createIcon (control.icon);
+            *icon = Faces::createIcon (control.icon);
 
     logo = createDrawable (BinaryData::logo_tarnwick_svg, BinaryData::logo_tarnwick_svgSize);
     warningIcon = createDrawable (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
@@ -75,7 +63,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     hintLabel = std::make_unique<juce::Label>();
     addAndMakeVisible (*hintLabel);
     hintLabel->setJustificationType (juce::Justification::centred);
-    hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha ((juce::uint8) 0x80));
+    hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha (Faces::alphaHalf));
     hintLabel->setText (applicationVersion, juce::dontSendNotification);
 
     // A click on no control leaves the focus where it is, as it leaves everything else.

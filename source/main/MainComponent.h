@@ -124,17 +124,20 @@ public:
     };
 
 private:
+    void paintHeader (juce::Graphics&);
+    void paintSections (juce::Graphics&);
+    void paintTabFaces (juce::Graphics&);
+    void paintResult (juce::Graphics&);
+    void paintFormatRows (juce::Graphics&);
+
     std::unique_ptr<juce::TextButton> createButton (const MainControl& control);
     std::unique_ptr<juce::TextButton>& getButtonHolder (const MainControl& control);
     std::unique_ptr<juce::Drawable>* findIconHolder (const MainControl& control);
     void describe (TransparentButton& button, const MainControl& control);
     void perform (const MainControl& control, juce::Button& button);
     void placeInReadingOrder();
-    void openedPanel (panel_eula& panel, juce::Component& tab);
-    void openedPanel (panel_support& panel, juce::Component& tab);
-    void connectPanel (juce::Component& panel, std::function<bool()>& isKeyboardFocusShown,
-                       std::function<void()>& onClose, juce::Component& firstControl, juce::Component& tab);
-    juce::Component* findShownPanel() const;
+    void openedPanel (OverlayPanel& panel, juce::Component& tab);
+    OverlayPanel* findShownPanel() const;
     void setMainControlsAccessible (bool shouldBeAccessible);
 
     std::unique_ptr<KeyWatcher> keyWatcher;

@@ -70,7 +70,7 @@ void MainComponent::setKeyboardFocusShown (bool shouldBeShown)
     keyboardFocusShown = shouldBeShown;
     repaint();
 
-    for (auto* panel : { (juce::Component*) eulaPanel.get(), (juce::Component*) supportPanel.get() })
+    for (auto* panel : { (OverlayPanel*) eulaPanel.get(), (OverlayPanel*) supportPanel.get() })
         if (panel != nullptr)
             panel->repaint();
 
@@ -89,8 +89,7 @@ bool MainComponent::handleUnusedKey (const juce::KeyPress& key)
         if (panel == nullptr)
             return false;
 
-        auto& closeButton = panel == eulaPanel.get() ? *eulaPanel->closeButton : *supportPanel->closeButton;
-        closeButton.press();
+        panel->closeButton->press();
         return true;
     }
 
@@ -132,24 +131,12 @@ void MainComponent::parentHierarchyChanged()
 }
 
 //==============================================================================
-void MainComponent::openedPanel (panel_eula& panel, juce::Component& tab)
+void MainComponent::openedPanel (OverlayPanel& panel, juce::Component& tab)
 {
-    // The licence text is what the keyboard user came for.
-    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.editor, tab);
-}
-
-void MainComponent::openedPanel (panel_support& panel, juce::Component& tab)
-{
-    connectPanel (panel, panel.isKeyboardFocusShown, panel.onClose, *panel.discordButton, tab);
-}
-
-void MainComponent::connectPanel (juce::Component& panel, std::function<bool()>& isKeyboardFocusShown,
-                                  std::function<void()>& onClose, juce::Component& firstControl, juce::Component& tab)
-{
-    isKeyboardFocusShown = [this] { return keyboardFocusShown; };
+    panel.isKeyboardFocusShown = [this] { return keyboardFocusShown; };
 
     // Closed, the panel gives the focus back to its tab.
-    onClose = [this, &tab]
+    panel.onClose = [this, &tab]
     {
         setMainControlsAccessible (true);
 
@@ -161,17 +148,20 @@ void MainComponent::connectPanel (juce::Component& panel, std::function<bool()>&
     setMainControlsAccessible (false);
 
     if (keyboardFocusShown && panel.isShowing())
-        firstControl.grabKeyboardFocus();
+        panel.getFirstControl().grabKeyboardFocus();
 }
 
-juce::Component* MainComponent::findShownPanel() const
+OverlayPanel* MainComponent::findShownPanel() const
 {
     for (int i = getNumChildComponents(); --i >= 0;)
     {
         auto* child = getChildComponent (i);
 
-        if (child == eulaPanel.get() || child == supportPanel.get())
-            return child;
+        if (child == eulaPanel.get())
+            return eulaPanel.get();
+
+        if (child == supportPanel.get())
+            return supportPanel.get();
     }
 
     return nullptr;

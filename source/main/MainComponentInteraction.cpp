@@ -11,8 +11,7 @@ namespace
     const juce::String selectFirstHint ("Select one or more formats first");
 
     /** Adds a freshly created panel over the whole owner and keeps it in front. */
-    template <typename Panel>
-    void showOver (MainComponent& owner, Panel& panel)
+    void showOver (MainComponent& owner, OverlayPanel& panel)
     {
         panel.setBounds (owner.getBounds());
         panel.setAlwaysOnTop (true);

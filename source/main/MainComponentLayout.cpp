@@ -1,13 +1,10 @@
 // Places the main component's children on a grid 100 layout units wide.
 #include "main/MainComponent.h"
 
+#include "style/Drawing.h"
+
 namespace
 {
-    struct UnitRect
-    {
-        float x, y, width, height;
-    };
-
     // In layout units (one hundredth of the component's width).
     constexpr float firstTabX = 4.0f;
     constexpr float tabStep = 11.5f;
@@ -32,12 +29,11 @@ namespace
 
     void place (juce::Component& child, UnitRect r, float u)
     {
-        place (child, r.x * u, r.y * u, r.width * u, r.height * u);
+        child.setBounds (r.toPixels (u));
     }
 
     // An overlay panel covers the whole component; one that has closed itself stays off screen.
-    template <typename Panel>
-    void cover (Panel* panel, juce::Rectangle<int> bounds, float u)
+    void cover (OverlayPanel* panel, juce::Rectangle<int> bounds, float u)
     {
         if (panel == nullptr)
             return;

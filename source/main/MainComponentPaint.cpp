@@ -2,15 +2,11 @@
 // the view shown after a run.
 #include "main/MainComponent.h"
 
+#include "style/Drawing.h"
 #include "style/Palette.h"
 
 namespace
 {
-    struct UnitRect
-    {
-        float x, y, width, height;
-    };
-
     struct UnitPoint
     {
         float x, baseline;
@@ -58,29 +54,15 @@ namespace
     constexpr float failureLineHeight = 2.5f;
 
     // Alphas of the palette colours.
-    constexpr juce::uint8 alphaHovered = 191;
-    constexpr juce::uint8 alphaHalf = 128;
+    constexpr auto alphaHalf = Faces::alphaHalf;
     constexpr juce::uint8 alphaIdleRow = 89;
     constexpr juce::uint8 alphaFaint = 26;
     constexpr juce::uint8 alphaStateRow = 230;
-
-    juce::Rectangle<float> scaled (UnitRect r, float u)
-    {
-        return { r.x * u, r.y * u, r.width * u, r.height * u };
-    }
 
     void drawSingleLine (juce::Graphics& g, const juce::String& text, UnitPoint p, float u)
     {
         // Single-line texts sit on whole pixels, truncated toward zero.
         g.drawSingleLineText (text, (int) (p.x * u), (int) (p.baseline * u), juce::Justification::left);
-    }
-
-    juce::Colour getFaceColour (const juce::Button& button)
-    {
-        if (button.isMouseButtonDown())
-            return Palette::green;
-
-        return Palette::grey.withAlpha (button.isMouseOver() ? alphaHovered : alphaHalf);
     }
 
     juce::Colour getRowColour (InstallState state, bool hovered)
@@ -107,6 +89,22 @@ namespace
 
 void MainComponent::paint (juce::Graphics& g)
 {
+    // Every text is in the regular typeface; each piece sets its heights.
+    g.setFont (juce::Font (customLookAndFeel.regularTypeface));
+
+    paintHeader (g);
+    paintSections (g);
+    paintTabFaces (g);
+
+    // After a run: the result in place of the format rows, and nothing more.
+    if (runFinished)
+        paintResult (g);
+    else
+        paintFormatRows (g);
+}
+
+void MainComponent::paintHeader (juce::Graphics& g)
+{
     const auto u = unit;
     const auto width = (float) getWidth();
     const auto height = (float) getHeight();
@@ -125,10 +123,8 @@ void MainComponent::paint (juce::Graphics& g)
                                juce::Point<float> (width - 4.0f * u, height - 2.0f * u) })
         g.fillEllipse (juce::Rectangle<float> (corner.x, corner.y, dot, dot));
 
-    // Header: title, version line, logo, product line and the application's version.
-    g.setFont (juce::Font (customLookAndFeel.regularTypeface));
-
-    auto header = scaled (headerBox, u);
+    // Title, version line, logo, product line and the application's version.
+    auto header = headerBox.toPixelsUnrounded (u);
     header.setWidth (width);
 
     g.setColour (Palette::grey);
@@ -143,7 +139,7 @@ void MainComponent::paint (juce::Graphics& g)
     {
         // The logo is drawn white on the dark header and keeps its black between paints.
         logo->replaceColour (juce::Colours::black, Palette::white);
-        logo->drawWithin (g, scaled (logoBox, u), juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid, 1.0f);
+        logo->drawWithin (g, logoBox.toPixelsUnrounded (u), juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid, 1.0f);
         logo->replaceColour (Palette::white, juce::Colours::black);
     }
 
@@ -153,17 +149,27 @@ void MainComponent::paint (juce::Graphics& g)
 
     g.setFont (applicationVersionHeight * u);
     drawSingleLine (g, juce::String ("v") + applicationVersion, applicationVersionLine, u);
+}
 
+void MainComponent::paintSections (juce::Graphics& g)
+{
     // The two sections with their rules.
+    const auto u = unit;
+
     g.setColour (Palette::grey);
     g.setFont (sectionTitleHeight * u);
     drawSingleLine (g, "FORMATS", formatsTitle, u);
-    g.fillRect (scaled (formatsRule, u));
+    g.fillRect (formatsRule.toPixelsUnrounded (u));
 
     drawSingleLine (g, "EXTRAS", extrasTitle, u);
-    g.fillRect (scaled (extrasRule, u));
+    g.fillRect (extrasRule.toPixelsUnrounded (u));
+}
 
+void MainComponent::paintTabFaces (juce::Graphics& g)
+{
     // Tabs and INSTALL: face, icon and a caption under the button.
+    const auto u = unit;
+
     g.setFont (captionHeight * u);
 
     const auto drawCaption = [&g, u] (const juce::String& caption, juce::Rectangle<float> bounds)
@@ -183,57 +189,62 @@ void MainComponent::paint (juce::Graphics& g)
         const auto bounds = button.getBounds().toFloat();
         const auto isInstall = control.kind == ControlKind::install;
 
-        g.setColour (getFaceColour (button));
+        g.setColour (Faces::getFaceColour (button));
         g.fillRoundedRectangle (bounds, cornerSize * u);
         drawIcon (g, findIconHolder (control)->get(), bounds.reduced ((isInstall ? installIconInset : tabIconInset) * u));
         drawCaption (isInstall ? (uninstallMode ? "UNINSTALL" : "INSTALL") : control.name, bounds);
     }
+}
 
-    // After a run: the result in place of the format rows, and nothing more.
-    if (runFinished)
+void MainComponent::paintResult (juce::Graphics& g)
+{
+    const auto u = unit;
+
+    const auto box = resultBox.toPixelsUnrounded (u);
+    const auto iconBox = box.reduced (resultIconInset * u);
+    const auto succeeded = runReport.allSucceeded();
+
+    if (succeeded)
     {
-        const auto box = scaled (resultBox, u);
-        const auto iconBox = box.reduced (resultIconInset * u);
-        const auto succeeded = runReport.allSucceeded();
-
-        if (succeeded)
+        if (auto* mark = buttonIcons.back().get())
         {
-            if (auto* mark = buttonIcons.back().get())
-            {
-                mark->replaceColour (Palette::panel, Palette::green);
-                mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
-                mark->replaceColour (Palette::green, Palette::panel);
-            }
+            mark->replaceColour (Palette::panel, Palette::green);
+            mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
+            mark->replaceColour (Palette::green, Palette::panel);
         }
-        else
-        {
-            drawIcon (g, warningIcon.get(), iconBox);
-
-            g.setColour (Palette::grey);
-            g.setFont (failureLineHeight * u);
-
-            const auto lines = runReport.getFailureLines();
-            const auto linesBox = scaled (failureLinesBox, u);
-            const auto step = failureLineStep * u;
-            const auto maxLines = juce::jmin (lines.size(), numFormats);
-            // The lines stand at the bottom of their band, next to the picture.
-            auto lineTop = linesBox.getBottom() - step * (float) maxLines;
-
-            for (int i = 0; i < maxLines; ++i)
-            {
-                g.drawFittedText (lines[i],
-                                  juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
-                                  juce::Justification::centred, 1, 0.8f);
-                lineTop += step;
-            }
-        }
-
-        g.setFont (juce::Font (customLookAndFeel.regularTypeface));
-        g.setFont (resultTextHeight * u);
-        g.setColour (Palette::white);
-        g.drawText (succeeded ? "SUCCESS!" : "FAILED!", box, juce::Justification::centredBottom, true);
-        return;
     }
+    else
+    {
+        drawIcon (g, warningIcon.get(), iconBox);
+
+        g.setColour (Palette::grey);
+        g.setFont (failureLineHeight * u);
+
+        const auto lines = runReport.getFailureLines();
+        const auto linesBox = failureLinesBox.toPixelsUnrounded (u);
+        const auto step = failureLineStep * u;
+        const auto maxLines = juce::jmin (lines.size(), numFormats);
+        // The lines stand at the bottom of their band, next to the picture.
+        auto lineTop = linesBox.getBottom() - step * (float) maxLines;
+
+        for (int i = 0; i < maxLines; ++i)
+        {
+            g.drawFittedText (lines[i],
+                              juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
+                              juce::Justification::centred, 1, 0.8f);
+            lineTop += step;
+        }
+    }
+
+    g.setFont (juce::Font (customLookAndFeel.regularTypeface));
+    g.setFont (resultTextHeight * u);
+    g.setColour (Palette::white);
+    g.drawText (succeeded ? "SUCCESS!" : "FAILED!", box, juce::Justification::centredBottom, true);
+}
+
+void MainComponent::paintFormatRows (juce::Graphics& g)
+{
+    const auto u = unit;
 
     // SELECT ALL.
     const auto selectAllBounds = selectAllButton->getBounds().toFloat();

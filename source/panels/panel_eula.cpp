@@ -1,22 +1,20 @@
 #include "panels/panel_eula.h"
 
-#include "panels/PanelParts.h"
-
+#include "style/Drawing.h"
 #include "style/Palette.h"
 
 namespace
 {
     // In layout units.
-    constexpr PanelParts::UnitRect editorBounds { 4.0f, 12.0f, 92.0f, 80.0f };
+    constexpr UnitRect editorBounds { 4.0f, 12.0f, 92.0f, 80.0f };
     constexpr float headingX = 4.0f;
     constexpr float headingBaseline = 6.0f;
     constexpr float headingHeight = 4.0f;
 } // namespace
 
 panel_eula::panel_eula (const juce::String& text)
+    : OverlayPanel ("Licence agreement")
 {
-    unit = 9.0f;
-
     editor = std::make_unique<juce::TextEditor>();
     addAndMakeVisible (*editor);
     editor->setMultiLine (true, true);
@@ -30,11 +28,6 @@ panel_eula::panel_eula (const juce::String& text)
     // Escape goes on to the owner, which closes the panel.
     editor->setEscapeAndReturnKeysConsumed (false);
     editor->setTitle ("Licence agreement");
-
-    closeButton = PanelParts::createTransparentButton (*this, "X", *this);
-    closeButton->setTitle ("Close");
-
-    PanelParts::makeFocusGroup (*this, "Licence agreement");
 }
 
 panel_eula::~panel_eula() = default;
@@ -48,26 +41,21 @@ void panel_eula::paint (juce::Graphics& g)
     g.drawSingleLineText ("LICENSE AGREEMENT", (int) (headingX * unit), (int) (headingBaseline * unit),
                           juce::Justification::left);
 
-    PanelParts::drawCloseRing (g, *closeButton, unit);
+    drawCloseRing (g);
 }
 
 void panel_eula::resized()
 {
-    editor->setBounds (PanelParts::toPixels (editorBounds, unit));
-    closeButton->setBounds (PanelParts::toPixels (PanelParts::closeButtonBounds, unit));
+    editor->setBounds (editorBounds.toPixels (unit));
+    placeCloseButton();
 }
 
 void panel_eula::buttonClicked (juce::Button*)
 {
-    PanelParts::close (*this, onClose);
+    close();
 }
 
-void panel_eula::paintOverChildren (juce::Graphics& g)
+juce::Component& panel_eula::getFirstControl()
 {
-    PanelParts::drawKeyboardFocus (g, *this, isKeyboardFocusShown, unit);
-}
-
-std::unique_ptr<juce::AccessibilityHandler> panel_eula::createAccessibilityHandler()
-{
-    return KeyboardFocus::createGroupHandler (*this);
+    return *editor;
 }

@@ -3,6 +3,7 @@
 #include "panels/SupportMail.h"
 #include "main/engine/Catalogue.h"
 
+#include "style/Drawing.h"
 #include "style/Palette.h"
 
 #include <BinaryData.h>
@@ -10,15 +11,14 @@
 namespace
 {
     // In layout units.
-    constexpr PanelParts::UnitRect discordButtonBounds { 10.0f, 15.0f, 10.0f, 10.0f };
-    constexpr PanelParts::UnitRect mailButtonBounds { 10.0f, 35.0f, 10.0f, 10.0f };
-    constexpr PanelParts::UnitRect discordHeadingBox { 10.0f, 7.0f, 80.0f, 10.0f };
-    constexpr PanelParts::UnitRect mailHeadingBox { 10.0f, 27.0f, 80.0f, 10.0f };
-    constexpr PanelParts::UnitRect aboutHeadingBox { 10.0f, 57.0f, 80.0f, 10.0f };
-    constexpr PanelParts::UnitRect aboutTextBox { 10.0f, 65.0f, 80.0f, 30.0f };
+    constexpr UnitRect discordButtonBounds { 10.0f, 15.0f, 10.0f, 10.0f };
+    constexpr UnitRect mailButtonBounds { 10.0f, 35.0f, 10.0f, 10.0f };
+    constexpr UnitRect discordHeadingBox { 10.0f, 7.0f, 80.0f, 10.0f };
+    constexpr UnitRect mailHeadingBox { 10.0f, 27.0f, 80.0f, 10.0f };
+    constexpr UnitRect aboutHeadingBox { 10.0f, 57.0f, 80.0f, 10.0f };
+    constexpr UnitRect aboutTextBox { 10.0f, 65.0f, 80.0f, 30.0f };
     constexpr float sectionHeadingHeight = 5.0f;
     constexpr float textHeight = 3.0f;
-    constexpr float closeMarkHeight = 3.0f;
     constexpr float buttonCorner = 1.0f;
     constexpr float iconInset = 2.0f;
     constexpr float buttonTextOffset = 12.0f; // from the button's left edge
@@ -33,27 +33,9 @@ namespace
     const char* const mailText = "If you have more complicated questions, or matters that need to remain private, concerning "
                                  "account information, etc., feel free to email us.";
 
-    std::unique_ptr<juce::Drawable> createIcon (const char* data, int size)
+    void drawHeading (juce::Graphics& g, const juce::String& text, UnitRect box, float unit)
     {
-        auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
-
-        if (icon != nullptr)
-            icon->replaceColour (juce::Colours::black, Palette::panel);
-
-        return icon;
-    }
-
-    juce::Colour getFaceColour (const juce::Button& button)
-    {
-        if (button.isMouseButtonDown())
-            return Palette::green;
-
-        return Palette::grey.withAlpha ((juce::uint8) (button.isMouseOver (false) ? 0xBF : 0x80));
-    }
-
-    void drawHeading (juce::Graphics& g, const juce::String& text, PanelParts::UnitRect box, float unit)
-    {
-        g.drawText (text, PanelParts::toPixelsUnrounded (box, unit), juce::Justification::centredLeft, true);
+        g.drawText (text, box.toPixelsUnrounded (unit), juce::Justification::centredLeft, true);
     }
 
     void drawFitted (juce::Graphics& g, const juce::String& text, juce::Rectangle<int> box)
@@ -67,7 +49,7 @@ namespace
     {
         const auto bounds = button.getBounds().toFloat();
 
-        g.setColour (getFaceColour (button));
+        g.setColour (Faces::getFaceColour (button));
         g.fillRoundedRectangle (bounds, buttonCorner * unit);
 
         if (icon != nullptr)
@@ -78,7 +60,7 @@ namespace
 
         const juce::Rectangle<float> textBox { bounds.getX() + buttonTextOffset * unit, bounds.getY(),
                                                buttonTextWidth * unit, buttonTextHeight * unit };
-        drawFitted (g, text, PanelParts::roundEach (textBox));
+        drawFitted (g, text, roundEach (textBox));
     }
 } // namespace
 
@@ -86,17 +68,14 @@ const juce::String panel_support::rightsNotice =
     juce::String (juce::CharPointer_UTF8 ("\xc2\xa9 2026 Tarnwick. All rights reserved."));
 
 panel_support::panel_support()
+    : OverlayPanel ("Support")
 {
-    unit = 9.0f;
+    discordIcon = Faces::createIcon ("icon_discord_svg");
+    mailIcon = Faces::createIcon ("icon_mail_svg");
 
-    discordIcon = createIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
-    mailIcon = createIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
-
-    closeButton = PanelParts::createTransparentButton (*this, "X", *this);
     discordButton = PanelParts::createTransparentButton (*this, "DISCORD", *this);
     mailButton = PanelParts::createTransparentButton (*this, "MAIL", *this);
 
-    closeButton->setTitle ("Close");
     discordButton->setTitle ("Discord chat");
     discordButton->setDescription (discordText);
     mailButton->setTitle ("E-mail support");
@@ -106,8 +85,6 @@ panel_support::panel_support()
     addAndMakeVisible (*aboutText);
     aboutText->setTitle ("About Tarnwick Plugin Manager");
     aboutText->setWantsKeyboardFocus (true);
-
-    PanelParts::makeFocusGroup (*this, "Support");
 }
 
 panel_support::~panel_support() = default;
@@ -124,7 +101,7 @@ void panel_support::paint (juce::Graphics& g)
 {
     g.fillAll (Palette::black);
 
-    PanelParts::drawCloseRing (g, *closeButton, unit);
+    drawCloseRing (g);
 
     g.setColour (Palette::white);
     g.setFont (sectionHeadingHeight * unit);
@@ -139,17 +116,17 @@ void panel_support::paint (juce::Graphics& g)
     g.setColour (Palette::grey);
     g.setFont (textHeight * unit);
     drawHeading (g, "ABOUT TARNWICK PLUGIN MANAGER", aboutHeadingBox, unit);
-    drawFitted (g, getAboutText(), PanelParts::toPixels (aboutTextBox, unit));
+    drawFitted (g, getAboutText(), aboutTextBox.toPixels (unit));
 
     g.drawSingleLineText (rightsNotice, (int) (noticeX * unit), (int) (noticeBaseline * unit), juce::Justification::left);
 }
 
 void panel_support::resized()
 {
-    closeButton->setBounds (PanelParts::toPixels (PanelParts::closeButtonBounds, unit));
-    discordButton->setBounds (PanelParts::toPixels (discordButtonBounds, unit));
-    mailButton->setBounds (PanelParts::toPixels (mailButtonBounds, unit));
-    aboutText->setBounds (PanelParts::toPixels (aboutTextBox, unit));
+    placeCloseButton();
+    discordButton->setBounds (discordButtonBounds.toPixels (unit));
+    mailButton->setBounds (mailButtonBounds.toPixels (unit));
+    aboutText->setBounds (aboutTextBox.toPixels (unit));
 }
 
 void panel_support::buttonClicked (juce::Button* button)
@@ -158,7 +135,7 @@ void panel_support::buttonClicked (juce::Button* button)
 
     if (name == "X")
     {
-        PanelParts::close (*this, onClose);
+        close();
     }
     else if (name == "DISCORD")
     {
@@ -174,12 +151,7 @@ void panel_support::buttonClicked (juce::Button* button)
     }
 }
 
-void panel_support::paintOverChildren (juce::Graphics& g)
+juce::Component& panel_support::getFirstControl()
 {
-    PanelParts::drawKeyboardFocus (g, *this, isKeyboardFocusShown, unit);
-}
-
-std::unique_ptr<juce::AccessibilityHandler> panel_support::createAccessibilityHandler()
-{
-    return KeyboardFocus::createGroupHandler (*this);
+    return *discordButton;
 }
