@@ -7,32 +7,13 @@
 #include <array>
 
 /** What a click on a control does. */
-enum class ControlAction
-{
-    openLicence,
-    openManual,
-    openWebsite,
-    openSupport,
-    toggleFormat,
-    selectAll,
-    install
-};
+enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install };
 
 /** How the control looks and where it is kept: a tab face, a format row, INSTALL or SELECT ALL. */
-enum class ControlKind
-{
-    tab,
-    formatRow,
-    install,
-    selectAll
-};
+enum class ControlKind { tab, formatRow, install, selectAll };
 
 /** When a control is shown: always, or in the view where formats are chosen (until a run ends). */
-enum class ControlView
-{
-    always,
-    choosingFormats
-};
+enum class ControlView { always, choosingFormats };
 
 /** One control of the main view. */
 struct MainControl

@@ -1,0 +1,134 @@
+// The command line taken apart: every usage error with its reason, every accepted form with what
+// it asks for, and what a wrong command line and --version print.
+#include "app/CommandLine.h"
+#include "main/TestLocations.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    using CommandLine::Action;
+
+    juce::StringArray argumentsOf (const char* line)
+    {
+        return juce::StringArray::fromTokens (line, " ", "");
+    }
+
+    struct UsageErrorCase
+    {
+        const char* arguments;
+        const char* reason;
+    };
+
+    const UsageErrorCase usageErrorCases[] = {
+        { "--bogus", "unknown option '--bogus'" },
+        { "--install", "--install needs a list of formats (vst3, clap, aax or all)" },
+        { "--uninstall --quiet", "--uninstall needs a list of formats (vst3, clap, aax or all)" },
+        { "--install vst4", "unknown format 'vst4' (use vst3, clap, aax or all)" },
+        { "--install vst3,,aax", "an empty name in the format list 'vst3,,aax'" },
+        { "--install ,", "an empty name in the format list ','" },
+        { "--install vst3 --uninstall clap", "--uninstall cannot be combined with another command" },
+        { "--status --install all", "--install cannot be combined with another command" },
+        { "--help --version", "--version cannot be combined with another command" },
+        { "--status --log status.log", "--log and --quiet go only with --install or --uninstall" },
+        { "--quiet", "--log and --quiet go only with --install or --uninstall" },
+        { "--install all --log", "--log needs a file name" },
+        { "--install all --log --quiet", "--log needs a file name" },
+        { "--install all --log a.log --log b.log", "--log is given twice" },
+        { "--status extra", "unknown option 'extra'" },
+    };
+
+    struct AcceptedCase
+    {
+        const char* arguments;
+        Action action;
+        std::array<bool, numFormats> formats;
+        const char* logFile; // relative to the working folder; empty for none
+        bool quiet;
+    };
+
+    const AcceptedCase acceptedCases[] = {
+        { "", Action::window, {}, "", false },
+        { "--install vst3", Action::install, { true, false, false }, "", false },
+        { "--install vst3,CLAP", Action::install, { true, true, false }, "", false },
+        { "--install ALL", Action::install, { true, true, true }, "", false },
+        { "--install aax,all", Action::install, { true, true, true }, "", false },
+        { "--install clap --log logs/install.log --quiet", Action::install, { false, true, false }, "logs/install.log", true },
+        { "--quiet --uninstall Aax", Action::uninstall, { false, false, true }, "", true },
+        { "--uninstall all --log u.log", Action::uninstall, { true, true, true }, "u.log", false },
+        { "--status", Action::status, {}, "", false },
+        { "--help", Action::help, {}, "", false },
+        { "-h", Action::help, {}, "", false },
+        { "/?", Action::help, {}, "", false },
+        { "--version", Action::version, {}, "", false },
+    };
+
+    struct Printed
+    {
+        juce::StringArray out, err;
+
+        CommandLine::Output getOutput()
+        {
+            return { [this] (const juce::String& line) { out.add (line); },
+                     [this] (const juce::String& line) { err.add (line); } };
+        }
+    };
+} // namespace
+
+class CommandLineUsageError : public ::testing::TestWithParam<UsageErrorCase>
+{
+};
+
+TEST_P (CommandLineUsageError, givesItsReason)
+{
+    const auto options = CommandLine::parse (argumentsOf (GetParam().arguments));
+    EXPECT_EQ (options.error, juce::String (GetParam().reason));
+}
+
+INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineUsageError, ::testing::ValuesIn (usageErrorCases));
+
+class CommandLineAccepted : public ::testing::TestWithParam<AcceptedCase>
+{
+};
+
+TEST_P (CommandLineAccepted, asksForItsActionFormatsLogAndQuiet)
+{
+    const auto& c = GetParam();
+    const auto options = CommandLine::parse (argumentsOf (c.arguments));
+
+    EXPECT_EQ (options.error, juce::String());
+    EXPECT_EQ (options.action, c.action);
+    EXPECT_EQ (options.formats, c.formats);
+    EXPECT_EQ (options.quiet, c.quiet);
+    EXPECT_EQ (options.commandLine, juce::String (c.arguments));
+
+    const juce::String logFile (c.logFile);
+    EXPECT_EQ (options.logFile, logFile.isEmpty() ? juce::File() : juce::File::getCurrentWorkingDirectory().getChildFile (logFile));
+}
+
+INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineAccepted, ::testing::ValuesIn (acceptedCases));
+
+TEST (CommandLine, aWrongCommandLinePrintsItsReasonAndTheUsageOnStandardErrorAndTouchesNothing)
+{
+    const TestFolder folder;
+    Printed printed;
+    const auto exitCode = CommandLine::run (CommandLine::parse (argumentsOf ("--install vst4")),
+                                            makeTestLocations (folder), printed.getOutput());
+
+    EXPECT_EQ (exitCode, CommandLine::usageError);
+    EXPECT_EQ (folder.get().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << "not even the settings file";
+    EXPECT_TRUE (printed.out.isEmpty());
+    ASSERT_GT (printed.err.size(), 1);
+    EXPECT_EQ (printed.err[0], "tw_installer: unknown format 'vst4' (use vst3, clap, aax or all)");
+    EXPECT_EQ (printed.err.joinIntoString ("\n", 1), CommandLine::getUsage().joinIntoString ("\n"));
+}
+
+TEST (CommandLine, versionPrintsTheInstallerAndTheProductItCarries)
+{
+    const TestFolder folder;
+    Printed printed;
+    EXPECT_EQ (CommandLine::run (CommandLine::parse ({ "--version" }), makeTestLocations (folder), printed.getOutput()),
+               CommandLine::succeeded);
+    EXPECT_EQ (printed.out, juce::StringArray ("tw_installer 1.1.0 (Morvane4 4.0.2)"));
+    EXPECT_TRUE (printed.err.isEmpty());
+}
