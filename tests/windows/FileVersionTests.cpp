@@ -23,17 +23,11 @@ namespace
                                                                      { BinaryData::clap_zip, BinaryData::clap_zipSize },
                                                                      { BinaryData::aax_zip, BinaryData::aax_zipSize } } };
 
-    // Modules written at build time by tools/pe_module.py: the shared set of the engine's tests and
-    // a few with unusual numbers. The test program runs under Wine, which shows the build machine's
-    // file system as drive Z:.
+    // Modules written at build time by tools/pe_module.py, shared with the engine's tests. The test
+    // program runs under Wine, which shows the build machine's file system as drive Z:.
     juce::File sharedModule (const juce::String& fileName)
     {
         return juce::File ("Z:" TW_PE_MODULES_DIR).getChildFile (fileName);
-    }
-
-    juce::File unusualModule (const juce::String& fileName)
-    {
-        return juce::File ("Z:" TW_VERSION_FIXTURES_DIR).getChildFile (fileName);
     }
 
     std::string readWithOurReader (const juce::File& file)
@@ -89,9 +83,9 @@ TEST_F (FileVersionTest, readsEachFieldOfOtherVersionsInDecimal)
     EXPECT_EQ (sharedModule ("module-3.12.0.0.dll").getVersion(), "3.12.0.0");
     EXPECT_EQ (sharedModule ("module-4.0.10.0.dll").getVersion(), "4.0.10.0");
     EXPECT_EQ (sharedModule ("module-5.0.0.0.dll").getVersion(), "5.0.0.0");
-    EXPECT_EQ (unusualModule ("v1_2_3_4.dll").getVersion(), "1.2.3.4");
-    EXPECT_EQ (unusualModule ("v65535_0_258_65535.dll").getVersion(), "65535.0.258.65535");
-    EXPECT_EQ (unusualModule ("v0_0_0_0.dll").getVersion(), "0.0.0.0");
+    EXPECT_EQ (sharedModule ("module-1.2.3.4.dll").getVersion(), "1.2.3.4");
+    EXPECT_EQ (sharedModule ("module-65535.0.258.65535.dll").getVersion(), "65535.0.258.65535");
+    EXPECT_EQ (sharedModule ("module-0.0.0.0.dll").getVersion(), "0.0.0.0");
 }
 
 TEST_F (FileVersionTest, givesNoVersionForFilesWithoutAVersionResource)
@@ -111,11 +105,9 @@ TEST_F (FileVersionTest, ourPeReaderAgreesWithWindowsOnEveryModule)
     juce::Array<juce::File> files = unpackCarriedModules();
 
     for (const auto* name : { "module-4.0.2.0.dll", "module-4.0.1.0.dll", "module-3.12.0.0.dll",
-                              "module-4.0.10.0.dll", "module-5.0.0.0.dll", "module-without-version.dll" })
+                              "module-4.0.10.0.dll", "module-5.0.0.0.dll", "module-without-version.dll",
+                              "module-1.2.3.4.dll", "module-65535.0.258.65535.dll", "module-0.0.0.0.dll" })
         files.add (sharedModule (name));
-
-    for (const auto* name : { "v1_2_3_4.dll", "v65535_0_258_65535.dll", "v0_0_0_0.dll" })
-        files.add (unusualModule (name));
 
     const auto text = folder / "not-a-module.dll";
     ASSERT_TRUE (text.replaceWithText ("MZ but nothing more"));

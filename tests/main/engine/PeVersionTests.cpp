@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <vector>
 
 namespace
@@ -19,7 +20,20 @@ namespace
     using Bytes = std::vector<unsigned char>;
 
     const std::string modulesFolder = TW_PE_MODULES_DIR;
-    const std::vector<std::string> moduleVersions { "4.0.2.0", "4.0.1.0", "3.12.0.0", "4.0.10.0", "5.0.0.0" };
+
+    /** The versions of the modules written at build time, separated by commas. */
+    std::vector<std::string> getModuleVersions()
+    {
+        std::vector<std::string> versions;
+        std::istringstream list (TW_PE_MODULE_VERSIONS);
+
+        for (std::string version; std::getline (list, version, ',');)
+            versions.push_back (version);
+
+        return versions;
+    }
+
+    const auto moduleVersions = getModuleVersions();
 
     std::string modulePath (const std::string& version) { return modulesFolder + "/module-" + version + ".dll"; }
     const std::string moduleWithoutVersion = modulesFolder + "/module-without-version.dll";
