@@ -31,8 +31,8 @@ MainComponent::MainComponent (const SystemLocations& locations)
     runFinished = false;
 
     for (const auto& control : mainControls)
-        if (auto* icon = findIconHolder (control))
-            *icon = Faces::createIcon (control.icon);
+        if (control.icon != nullptr)
+            getIconHolder (control) = Faces::createIcon (control.icon);
 
     logo = createDrawable (BinaryData::logo_tarnwick_svg, BinaryData::logo_tarnwick_svgSize);
     warningIcon = createDrawable (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize);
@@ -114,21 +114,10 @@ std::unique_ptr<juce::TextButton>& MainComponent::getButtonHolder (const MainCon
     return selectAllButton;
 }
 
-std::unique_ptr<juce::Drawable>* MainComponent::findIconHolder (const MainControl& control)
+std::unique_ptr<juce::Drawable>& MainComponent::getIconHolder (const MainControl& control)
 {
-    switch (control.kind)
-    {
-        case ControlKind::tab:
-            return &buttonIcons[(size_t) control.index];
-        case ControlKind::formatRow:
-            return &formatIcons[(size_t) control.index];
-        case ControlKind::install:
-            return &buttonIcons.back();
-        case ControlKind::selectAll:
-            break;
-    }
-
-    return nullptr;
+    // The tabs' pictures and then INSTALL's are one list.
+    return control.kind == ControlKind::formatRow ? formatIcons[(size_t) control.index] : buttonIcons[(size_t) control.index];
 }
 
 FormatStatus MainComponent::detectInstallState (int formatIndex) const

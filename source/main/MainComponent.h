@@ -132,9 +132,8 @@ private:
 
     std::unique_ptr<juce::TextButton> createButton (const MainControl& control);
     std::unique_ptr<juce::TextButton>& getButtonHolder (const MainControl& control);
-    std::unique_ptr<juce::Drawable>* findIconHolder (const MainControl& control);
+    std::unique_ptr<juce::Drawable>& getIconHolder (const MainControl& control);
     void describe (TransparentButton& button, const MainControl& control);
-    void perform (const MainControl& control, juce::Button& button);
     void placeInReadingOrder();
     void openedPanel (OverlayPanel& panel, juce::Component& tab);
     OverlayPanel* findShownPanel() const;

@@ -153,16 +153,10 @@ void MainComponent::openedPanel (OverlayPanel& panel, juce::Component& tab)
 
 OverlayPanel* MainComponent::findShownPanel() const
 {
+    // A closed panel is no child; the frontmost is the one in use.
     for (int i = getNumChildComponents(); --i >= 0;)
-    {
-        auto* child = getChildComponent (i);
-
-        if (child == eulaPanel.get())
-            return eulaPanel.get();
-
-        if (child == supportPanel.get())
-            return supportPanel.get();
-    }
+        if (auto* panel = dynamic_cast<OverlayPanel*> (getChildComponent (i)))
+            return panel;
 
     return nullptr;
 }
@@ -170,6 +164,6 @@ OverlayPanel* MainComponent::findShownPanel() const
 void MainComponent::setMainControlsAccessible (bool shouldBeAccessible)
 {
     for (auto* child : getChildren())
-        if (child != eulaPanel.get() && child != supportPanel.get())
+        if (dynamic_cast<OverlayPanel*> (child) == nullptr)
             child->setAccessible (shouldBeAccessible);
 }

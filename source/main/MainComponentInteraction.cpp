@@ -72,17 +72,16 @@ std::optional<juce::String> MainComponent::getHintText (const juce::String& butt
 
 void MainComponent::buttonClicked (juce::Button* button)
 {
-    if (const auto* control = findMainControl (button->getName()))
-        perform (*control, *button);
-}
+    const auto* control = findMainControl (button->getName());
 
-void MainComponent::perform (const MainControl& control, juce::Button& button)
-{
-    switch (control.action)
+    if (control == nullptr)
+        return;
+
+    switch (control->action)
     {
         case ControlAction::openLicence:
             openLicencePanel (*this);
-            openedPanel (*eulaPanel, button);
+            openedPanel (*eulaPanel, *button);
             break;
 
         case ControlAction::openManual:
@@ -97,12 +96,12 @@ void MainComponent::perform (const MainControl& control, juce::Button& button)
 
         case ControlAction::openSupport:
             openSupportPanel (*this);
-            openedPanel (*supportPanel, button);
+            openedPanel (*supportPanel, *button);
             break;
 
         case ControlAction::toggleFormat:
         {
-            auto& flag = selected[(size_t) control.index];
+            auto& flag = selected[(size_t) control->index];
             flag = ! flag;
             repaint();
             break;

@@ -191,7 +191,7 @@ void MainComponent::paintTabFaces (juce::Graphics& g)
 
         g.setColour (Faces::getFaceColour (button));
         g.fillRoundedRectangle (bounds, cornerSize * u);
-        drawIcon (g, findIconHolder (control)->get(), bounds.reduced ((isInstall ? installIconInset : tabIconInset) * u));
+        drawIcon (g, getIconHolder (control).get(), bounds.reduced ((isInstall ? installIconInset : tabIconInset) * u));
         drawCaption (isInstall ? (uninstallMode ? "UNINSTALL" : "INSTALL") : control.name, bounds);
     }
 }

@@ -18,7 +18,7 @@ const std::array<MainControl, 9> mainControls { {
     { "AAX", "AAX", 5, nullptr, "icon_aax_svg",
       ControlAction::toggleFormat, ControlKind::formatRow, 2, ControlView::choosingFormats },
     { "INSTALL", "Install", 11, "Click to install selected. Shift-click to uninstall selected", "icon_install_svg",
-      ControlAction::install, ControlKind::install, 0, ControlView::choosingFormats },
+      ControlAction::install, ControlKind::install, 4, ControlView::choosingFormats },
     { "SELECT_ALL", "Select all", 6, nullptr, nullptr,
       ControlAction::selectAll, ControlKind::selectAll, 0, ControlView::choosingFormats },
 } };

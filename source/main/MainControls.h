@@ -22,10 +22,10 @@ struct MainControl
     const char* title; // what screen readers call it
     int readingOrder;  // in the order screen readers read and Tab follows
     const char* hint;  // on the hint line while it is pointed at; nullptr leaves the line as it is
-    const char* icon;  // the resource name of its picture, or nullptr
+    const char* icon;  // the resource name of its picture (in buttonIcons or formatIcons), or nullptr
     ControlAction action;
     ControlKind kind;
-    int index; // its place in the lists of its kind: the tab's, or the format's index
+    int index; // in the lists of its kind: the tab's or the format's index; INSTALL's picture follows the tabs'
     ControlView view;
 };
 

@@ -36,7 +36,7 @@ std::unique_ptr<juce::AccessibilityHandler> OverlayPanel::createAccessibilityHan
     return KeyboardFocus::createGroupHandler (*this);
 }
 
-void OverlayPanel::close()
+void OverlayPanel::dismiss()
 {
     if (auto* parent = getParentComponent())
         parent->removeChildComponent (parent->getIndexOfChildComponent (this));

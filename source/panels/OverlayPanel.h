@@ -40,7 +40,7 @@ public:
 
 protected:
     /** Takes the panel off its parent and then tells the owner, when the owner asked to be told. */
-    void close();
+    void dismiss();
 
     /** Places the close button at the same place in every panel. */
     void placeCloseButton();

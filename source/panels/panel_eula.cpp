@@ -52,7 +52,7 @@ void panel_eula::resized()
 
 void panel_eula::buttonClicked (juce::Button*)
 {
-    close();
+    dismiss();
 }
 
 juce::Component& panel_eula::getFirstControl()

@@ -135,7 +135,7 @@ void panel_support::buttonClicked (juce::Button* button)
 
     if (name == "X")
     {
-        close();
+        dismiss();
     }
     else if (name == "DISCORD")
     {
