@@ -6,8 +6,6 @@
 #include "style/Drawing.h"
 #include "style/Palette.h"
 
-#include <BinaryData.h>
-
 namespace
 {
     // In layout units.
