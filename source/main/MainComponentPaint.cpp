@@ -197,6 +197,11 @@ void MainComponent::paint (juce::Graphics& g)
         const auto box = scaled (resultBox, u);
         const auto iconBox = box.reduced (resultIconInset * u);
         const auto succeeded = runReport.allSucceeded();
+        auto lines = runReport.getFailureLines();
+
+        // What went wrong with the entry in Installed apps is said after the formats' own lines.
+        if (entryNotice.isNotEmpty())
+            lines.add (entryNotice);
 
         if (succeeded)
         {
@@ -210,24 +215,23 @@ void MainComponent::paint (juce::Graphics& g)
         else
         {
             drawIcon (g, warningIcon.get(), iconBox);
+        }
 
-            g.setColour (Palette::grey);
-            g.setFont (failureLineHeight * u);
+        g.setColour (Palette::grey);
+        g.setFont (failureLineHeight * u);
 
-            const auto lines = runReport.getFailureLines();
-            const auto linesBox = scaled (failureLinesBox, u);
-            const auto step = failureLineStep * u;
-            const auto maxLines = juce::jmin (lines.size(), numFormats);
-            // The lines stand at the bottom of their band, next to the picture.
-            auto lineTop = linesBox.getBottom() - step * (float) maxLines;
+        const auto linesBox = scaled (failureLinesBox, u);
+        const auto step = failureLineStep * u;
+        const auto maxLines = juce::jmin (lines.size(), numFormats);
+        // The lines stand at the bottom of their band, next to the picture.
+        auto lineTop = linesBox.getBottom() - step * (float) maxLines;
 
-            for (int i = 0; i < maxLines; ++i)
-            {
-                g.drawFittedText (lines[i],
-                                  juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
-                                  juce::Justification::centred, 1, 0.8f);
-                lineTop += step;
-            }
+        for (int i = 0; i < maxLines; ++i)
+        {
+            g.drawFittedText (lines[i],
+                              juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
+                              juce::Justification::centred, 1, 0.8f);
+            lineTop += step;
         }
 
         g.setFont (juce::Font (customLookAndFeel.regularTypeface));
