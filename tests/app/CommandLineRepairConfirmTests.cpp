@@ -6,6 +6,7 @@ namespace
 {
     struct ParseCase
     {
+        const char* name;
         const char* arguments;
         CommandLine::Action action;
         bool confirm;
@@ -32,14 +33,15 @@ TEST_P (RepairAndConfirmOptions, areTakenApartOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P (CommandLine, RepairAndConfirmOptions,
-                          testing::Values (ParseCase { "--uninstall all --confirm", CommandLine::Action::uninstall, true, true },
-                                           ParseCase { "--repair", CommandLine::Action::repair, false, true },
-                                           ParseCase { "--repair --quiet --log r.log", CommandLine::Action::repair, false, true },
-                                           ParseCase { "--install all --confirm", {}, false, false },
-                                           ParseCase { "--uninstall all --confirm --quiet", {}, false, false },
-                                           ParseCase { "--confirm", {}, false, false },
-                                           ParseCase { "--repair --install vst3", {}, false, false },
-                                           ParseCase { "--repair all", {}, false, false }));
+                          testing::Values (ParseCase { "uninstallConfirmed", "--uninstall all --confirm", CommandLine::Action::uninstall, true, true },
+                                           ParseCase { "repair", "--repair", CommandLine::Action::repair, false, true },
+                                           ParseCase { "repairQuietWithLog", "--repair --quiet --log r.log", CommandLine::Action::repair, false, true },
+                                           ParseCase { "confirmWithInstall", "--install all --confirm", {}, false, false },
+                                           ParseCase { "confirmQuiet", "--uninstall all --confirm --quiet", {}, false, false },
+                                           ParseCase { "confirmAlone", "--confirm", {}, false, false },
+                                           ParseCase { "repairWithInstall", "--repair --install vst3", {}, false, false },
+                                           ParseCase { "repairWithFormats", "--repair all", {}, false, false }),
+                          [] (const testing::TestParamInfo<ParseCase>& param) { return std::string (param.param.name); });
 
 TEST (CommandLineUsage, namesRepairAndConfirm)
 {

@@ -71,11 +71,13 @@ usage_errors=(
     "--install vst3,,aax|an empty name in the format list 'vst3,,aax'"
     "--install vst3 --uninstall clap|--uninstall cannot be combined with another command"
     "--status --install all|--install cannot be combined with another command"
-    "--status --log status.log|--log and --quiet go only with --install or --uninstall"
-    "--quiet|--log and --quiet go only with --install or --uninstall"
+    "--status --log status.log|--log and --quiet go only with --install, --uninstall or --repair"
+    "--quiet|--log and --quiet go only with --install, --uninstall or --repair"
     "--install all --log|--log needs a file name"
     "--install all --log a.log --log b.log|--log is given twice"
     "--status extra|unknown option 'extra'"
+    "--install all --confirm|--confirm goes only with --uninstall, without --quiet or --log"
+    "--repair vst3|unknown option 'vst3'"
 )
 for case in "${usage_errors[@]}"; do
     read -ra arguments <<<"${case%%|*}"
@@ -166,6 +168,19 @@ run 0 --uninstall clap --log "$work/in the way/uninstall.log"
 same_lines "$work/out" "CLAP removed from ${bundles[1]}"
 same_lines "$work/err" "tw_installer: the log $work/in the way/uninstall.log cannot be written; the run goes on without it"
 [ ! -e "${bundles[1]}" ] && [ -d "${bundles[0]}" ] && [ -d "${bundles[2]}" ] || fail "--uninstall clap removed more or less than CLAP"
+
+# --repair installs again, whole, what is installed: a file taken out of VST3 is back, CLAP stays out.
+taken=$(find "${bundles[0]}" -type f | head -n 1)
+rm "$taken"
+run 0 --repair
+same_lines "$work/out" "VST3 installed in ${bundles[0]}" "AAX installed in ${bundles[2]}"
+[ -f "$taken" ] && [ ! -e "${bundles[1]}" ] || fail "--repair did not install again exactly VST3 and AAX"
+
+# --confirm asks in a window: without a display it says so and removes nothing.
+run 3 --uninstall all --confirm
+grep -q '^tw_installer: --confirm asks in a window, and no display can be opened' "$work/err" || fail "--confirm said: $(cat "$work/err")"
+[ -d "${bundles[0]}" ] || fail "--confirm without a display removed VST3"
+note "--repair: VST3 and AAX installed again, CLAP left out; --confirm without a display: exit 3"
 
 run 0 --uninstall all --log "$log"
 same_lines "$work/out" "VST3 removed from ${bundles[0]}" "CLAP was not installed in ${bundles[1]}" "AAX removed from ${bundles[2]}"

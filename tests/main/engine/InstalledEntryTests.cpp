@@ -149,9 +149,14 @@ TEST (InstalledEntry, removesOtherKeptCopiesAndTheFolderOnceNothingIsKept)
 TEST (InstalledEntry, countsTheBytesOfFileAndFolderBundles)
 {
     TestFolder folder;
-    ASSERT_TRUE ((folder / "CLAP/Morvane4.clap").replaceWithText (juce::String::repeatedString ("x", 1000)));
-    ASSERT_TRUE ((folder / "VST3/Morvane4.vst3/Contents/a.bin").replaceWithText (juce::String::repeatedString ("y", 300)));
-    ASSERT_TRUE ((folder / "VST3/Morvane4.vst3/b.bin").replaceWithText (juce::String::repeatedString ("z", 24)));
+
+    for (const auto& [path, size] : { std::pair { "CLAP/Morvane4.clap", 1000 },
+                                      std::pair { "VST3/Morvane4.vst3/Contents/a.bin", 300 },
+                                      std::pair { "VST3/Morvane4.vst3/b.bin", 24 } })
+    {
+        ASSERT_TRUE ((folder / path).getParentDirectory().createDirectory());
+        ASSERT_TRUE ((folder / path).replaceWithText (juce::String::repeatedString ("x", size)));
+    }
 
     EXPECT_EQ (countBytes ({ folder / "CLAP/Morvane4.clap", folder / "VST3/Morvane4.vst3" }), 1324);
     EXPECT_EQ (countBytes ({ folder / "AAX/Morvane4.aaxplugin" }), 0);
