@@ -11,7 +11,9 @@
 # (PendingFileRenameOperations), which a restart of Wine removes; a reinstall between such an
 # uninstall and the restart survives the restart; a kept copy whose version block carries a newer
 # plug-in version is not replaced by this exe; a plain file at the kept-copy folder's name leaves
-# the install standing and says so on stderr and in the log.
+# the install standing and says so on stderr and in the log. Last, on a virtual display, the
+# UninstallString as written asks "Remove Morvane4 (VST3, CLAP) from this computer?"; Return
+# (Remove) removes both, the window opens with the outcome and the entry is gone.
 #
 # Exits 0 when everything was seen, 1 on the first thing that was not.
 set -euo pipefail
@@ -27,6 +29,9 @@ fi
 work=$1
 installer=$2
 SECONDS=0
+wait_limit=60
+run_limit=420
+window=""
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
@@ -48,11 +53,15 @@ clap="$common_files/CLAP/Morvane4.clap"
 kept_folder="$drive_c/Program Files/Tarnwick/Morvane4"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick Morvane4'
 
+app_pid=""
+
 cleanup() {
     local status=$?
     set +e
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
     [ -d "$WINEPREFIX" ] && "$wineserver" -k 2>/dev/null && "$wineserver" -w 2>/dev/null
-    [ $status -eq 0 ] && rm -rf "$work"
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    [ $status -eq 0 ] && [ -z "${TW_E2E_KEEP:-}" ] && rm -rf "$work" # TW_E2E_KEEP=1 keeps the screenshots
     [ $status -eq 0 ] || echo "Logs kept in $work" >&2
     exit $status
 }
@@ -198,3 +207,34 @@ grep -qxF "$reason" <(tr -d '\r' <"$work/err.txt") || fail "stderr says: $(cat "
 grep -qxF "$reason" <(tr -d '\r' <"$drive_c/dl/install.log") || fail "the log does not say why there is no entry"
 ! has_entry || fail "an entry was written without a kept copy"
 note "a plain file at the kept-copy folder's name: VST3 installed, exit 0, the reason on stderr and in the log, no entry"
+
+#==================================================================================================
+# The UninstallString, as Installed apps starts it: a question first, then the window.
+
+rm "$kept_folder"
+run 0 'C:\dl\tw_installer.exe' --install vst3,clap
+"$wineserver" -k; "$wineserver" -w
+start_display 1024x768
+start_wine
+printf '%s\r\n' "$(value UninstallString)" >"$drive_c/confirm.bat"
+"$wine" cmd /c 'C:\confirm.bat' </dev/null >"$work/confirm-out.txt" 2>"$work/confirm-err.txt" &
+app_pid=$!
+
+find_tw_window() { xdotool search --onlyvisible --name '^tw_installer$' 2>/dev/null | head -n 1; }
+asks() { window=$(find_tw_window); [ -n "$window" ] && [ -e "$vst3" ]; }
+wait_until "the question did not appear" asks
+import -window root "$work/question.png"
+[ -e "$vst3" ] && [ -e "$clap" ] || fail "something was removed before the answer"
+xdotool key --window "$window" Return
+both_gone() { [ ! -e "$vst3" ] && [ ! -e "$clap" ]; }
+wait_until "Remove did not remove VST3 and CLAP" both_gone
+shows_window() { window=$(find_tw_window); [ -n "$window" ] && xwininfo -id "$window" | grep -q 'Width: 600'; }
+wait_until "the window did not open after Remove" shows_window
+import -window root "$work/outcome.png"
+! has_entry || fail "the entry is still there after Remove"
+xdotool key --window "$window" alt+F4
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" = 0 ] || fail "the UninstallString exited with $status"
+note "UninstallString: the question, Remove with Return, both formats and the entry gone, the window, exit 0"
