@@ -92,6 +92,7 @@ note "${#usage_errors[@]} wrong command lines: exit 2, reason and usage on stder
 
 run 0 --help
 grep -q '^       tw_installer --install FORMATS \[--log FILE\] \[--quiet\]$' "$work/out" || fail "--help prints no usage"
+grep -q -- '--uninstall FORMATS --confirm' "$work/out" && grep -q -- '--repair' "$work/out" || fail "--help names no --confirm or --repair"
 [ ! -s "$work/err" ] || fail "--help wrote to stderr"
 run 0 --version
 same_lines "$work/out" "tw_installer 1.1.0 (Morvane4 4.0.2)"

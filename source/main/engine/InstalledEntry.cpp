@@ -369,17 +369,14 @@ namespace InstalledEntry
             return removed ? juce::String() : productName + " was removed, but its entry in Installed apps could not be removed.";
         }
 
+        // A kept copy that no entry names may be waiting for its removal at the restart (it ran the
+        // uninstall): even when it runs now, a fresh copy is written rather than it being named again.
         const auto running = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
-        const auto runningIsKept = running.getParentDirectory() == keptCopyFolder && isKeptCopyName (running.getFileName());
         auto keep = findEntryKeptCopy (keptCopyFolder);
         juce::String problem;
 
-        if (keep == juce::File() && runningIsKept)
-        {
-            keep = running;
-        }
-        else if (keep != running
-                 && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion)))
+        if (keep != running
+            && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion)))
         {
             const auto copy = writeKeptCopy (running, keptCopyFolder);
 

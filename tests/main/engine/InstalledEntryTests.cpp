@@ -5,50 +5,6 @@
 
 using namespace InstalledEntry;
 
-namespace
-{
-    juce::String valueOf (const juce::Array<Value>& values, const juce::String& name)
-    {
-        for (const auto& value : values)
-            if (value.name == name)
-                return value.isNumber ? "dword:" + juce::String (value.number) : value.text;
-
-        return "(none)";
-    }
-} // namespace
-
-TEST (InstalledEntry, holdsEveryValueWithQuotedPathsAndListsItselfLast)
-{
-    const auto exe = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("Kept Copy/tw_installer-1.exe");
-    const auto quotedExe = "\"" + exe.getFullPathName() + "\"";
-    const auto values = makeValues ({ { true, true, false }, 2049, exe, "20261209" });
-
-    EXPECT_EQ (values.getLast().name, "DisplayName");
-    EXPECT_EQ (getKeyName(), "Tarnwick Morvane4");
-
-    const std::pair<const char*, juce::String> expected[] = {
-        { "DisplayName", "Morvane4" },
-        { "DisplayVersion", "4.0.2" },
-        { "Publisher", "Tarnwick" },
-        { "DisplayIcon", quotedExe },
-        { "InstallLocation", "\"" + exe.getParentDirectory().getFullPathName() + "\"" },
-        { "EstimatedSize", "dword:3" }, // 2049 bytes, rounded up to whole KiB
-        { "Comments", "VST3, CLAP" },
-        { "URLInfoAbout", "https://www.tarnwick.com/products/morvane4" },
-        { "HelpLink", "https://www.tarnwick.com/downloads/manuals/Morvane4_Manual.pdf" },
-        { "NoRepair", "dword:0" },
-        { "ModifyPath", quotedExe },
-        { "UninstallString", quotedExe + " --uninstall all --confirm" },
-        { "QuietUninstallString", quotedExe + " --uninstall all --quiet" },
-        { "InstallDate", "20261209" },
-    };
-
-    EXPECT_EQ (values.size(), (int) std::size (expected));
-
-    for (const auto& [name, value] : expected)
-        EXPECT_EQ (valueOf (values, name), value) << name;
-}
-
 TEST (InstalledEntry, namesTheInstalledFormatsInTheQuestionAndComments)
 {
     struct Case
@@ -108,58 +64,6 @@ TEST (InstalledEntry, keepsAWholeCopyUnderAFreshNameEachTime)
     ASSERT_TRUE (second.loadFileAsData (copied));
     EXPECT_EQ (copied, bytes);
     EXPECT_EQ (keptFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2); // no staging left
-}
-
-TEST (InstalledEntry, writesNoCopyWhereAPlainFileHasTheFoldersName)
-{
-    TestFolder folder;
-    const auto source = folder / "installer.exe";
-    ASSERT_TRUE (source.replaceWithText ("MZ"));
-    const auto blocker = folder / "Tarnwick/Morvane4";
-    ASSERT_TRUE (blocker.create());
-
-    EXPECT_EQ (writeKeptCopy (source, blocker), juce::File());
-    EXPECT_TRUE (blocker.existsAsFile());
-    EXPECT_EQ (blocker.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
-}
-
-TEST (InstalledEntry, removesOtherKeptCopiesAndTheFolderOnceNothingIsKept)
-{
-    TestFolder folder;
-    const auto keptFolder = folder / "Morvane4";
-    const auto keep = keptFolder.getChildFile ("tw_installer-b.exe");
-
-    for (const auto* name : { "tw_installer-a.exe", "tw_installer-b.exe", ".tw_installer-c.exe.staging", "notes.txt" })
-        ASSERT_TRUE (keptFolder.getChildFile (name).create());
-
-    removeKeptCopies (keptFolder, keep);
-    juce::StringArray left;
-
-    for (const auto& file : keptFolder.findChildFiles (juce::File::findFilesAndDirectories, false))
-        left.add (file.getFileName());
-
-    left.sort (false);
-    EXPECT_EQ (left, juce::StringArray ("notes.txt", "tw_installer-b.exe"));
-
-    ASSERT_TRUE (keptFolder.getChildFile ("notes.txt").deleteFile());
-    removeKeptCopies (keptFolder, {});
-    EXPECT_FALSE (keptFolder.exists());
-}
-
-TEST (InstalledEntry, countsTheBytesOfFileAndFolderBundles)
-{
-    TestFolder folder;
-
-    for (const auto& [path, size] : { std::pair { "CLAP/Morvane4.clap", 1000 },
-                                      std::pair { "VST3/Morvane4.vst3/Contents/a.bin", 300 },
-                                      std::pair { "VST3/Morvane4.vst3/b.bin", 24 } })
-    {
-        ASSERT_TRUE ((folder / path).getParentDirectory().createDirectory());
-        ASSERT_TRUE ((folder / path).replaceWithText (juce::String::repeatedString ("x", size)));
-    }
-
-    EXPECT_EQ (countBytes ({ folder / "CLAP/Morvane4.clap", folder / "VST3/Morvane4.vst3" }), 1324);
-    EXPECT_EQ (countBytes ({ folder / "AAX/Morvane4.aaxplugin" }), 0);
 }
 
 TEST (InstalledEntry, writesNothingWithoutAKeptCopyFolder)
