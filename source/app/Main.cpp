@@ -8,6 +8,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
+
 namespace
 {
     /** The formats that --uninstall --confirm asks about, handed to the window that asks. */
