@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "main/engine/InstallDetection.h"
+#include "main/engine/InstalledEntry.h"
 
 namespace CommandLine
 {
@@ -102,7 +103,14 @@ namespace CommandLine
 
             log.add (header);
 
-            const auto report = runFormats (options.formats, uninstall, setup.installFolders, setup.productName,
+            auto formats = options.formats;
+
+            // A repair installs again, whole, what is installed now.
+            if (options.action == Action::repair)
+                for (int i = 0; i < numFormats; ++i)
+                    formats[(size_t) i] = getBundlePath (setup.installFolders[(size_t) i], setup.productName, i).exists();
+
+            const auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
                                             getCarriedArchives());
             juce::StringArray outcomes;
 
@@ -115,6 +123,18 @@ namespace CommandLine
                     output.err (line);
                 else if (! options.quiet)
                     output.out (line);
+            }
+
+            if (options.action == Action::repair && report.outcomes.isEmpty() && ! options.quiet)
+                output.out (setup.productName + " is not installed: nothing to repair");
+
+            // The entry in Installed apps follows the disk; when it cannot, the run stands all the same.
+            const auto entryNotice = InstalledEntry::update (locations.keptCopyFolder, setup.installFolders, setup.productName);
+
+            if (entryNotice.isNotEmpty())
+            {
+                output.err (entryNotice);
+                outcomes.add (entryNotice);
             }
 
             const auto exitCode = report.allSucceeded() ? succeeded : formatFailed;
@@ -180,6 +200,15 @@ namespace CommandLine
                 if (options.error.isNotEmpty())
                     return options;
             }
+            else if (argument == "--repair")
+            {
+                if (! setAction (Action::repair))
+                    return fail (argument + " cannot be combined with another command");
+            }
+            else if (argument == "--confirm")
+            {
+                options.confirm = true;
+            }
             else if (argument == "--status" || argument == "--help" || argument == "-h" || argument == "/?" || argument == "--version")
             {
                 const auto action = argument == "--status"    ? Action::status
@@ -209,10 +238,13 @@ namespace CommandLine
             }
         }
 
-        const auto runsFormats = options.action == Action::install || options.action == Action::uninstall;
+        const auto runsFormats = options.action == Action::install || options.action == Action::uninstall || options.action == Action::repair;
 
         if (! runsFormats && (options.logFile != juce::File() || options.quiet))
-            return fail ("--log and --quiet go only with --install or --uninstall");
+            return fail ("--log and --quiet go only with --install, --uninstall or --repair");
+
+        if (options.confirm && (options.action != Action::uninstall || options.quiet || options.logFile != juce::File()))
+            return fail ("--confirm goes only with --uninstall, without --quiet or --log");
 
         return options;
     }
@@ -225,6 +257,8 @@ namespace CommandLine
             "usage: " + name + "                                  opens the window",
             "       " + name + " --install FORMATS [--log FILE] [--quiet]",
             "       " + name + " --uninstall FORMATS [--log FILE] [--quiet]",
+            "       " + name + " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
+            "       " + name + " --repair [--log FILE] [--quiet]       installs again what is installed",
             "       " + name + " --status",
             "       " + name + " --help | --version",
             "FORMATS: vst3, clap, aax, comma-separated, in any case; or all.",
@@ -247,8 +281,17 @@ namespace CommandLine
 
         switch (options.action)
         {
-            case Action::install:
             case Action::uninstall:
+                if (options.confirm)
+                {
+                    output.err (juce::String (applicationName) + ": --confirm asks in a window, which this run has none of");
+                    return noDisplay;
+                }
+
+                return runFormatsWithLog (options, locations, output);
+
+            case Action::install:
+            case Action::repair:
                 return runFormatsWithLog (options, locations, output);
 
             case Action::status:

@@ -22,6 +22,7 @@ namespace CommandLine
         window,
         install,
         uninstall,
+        repair,
         status,
         help,
         version
@@ -34,6 +35,7 @@ namespace CommandLine
         std::array<bool, numFormats> formats {};
         juce::File logFile; // none when it is juce::File()
         bool quiet = false;
+        bool confirm = false;     // --uninstall asks first, in a dialog, and shows its outcome in the window
         juce::String error;       // why the command line is wrong; empty when it is right
         juce::String commandLine; // the arguments as given, for the log
     };

@@ -4,8 +4,17 @@
 #include "app/Console.h"
 #include "app/StartBounds.h"
 #include "app/WineRepaintPump.h"
+#include "main/engine/InstalledEntry.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <optional>
+
+namespace
+{
+    /** The formats that --uninstall --confirm asks about, handed to the window that asks. */
+    std::optional<std::array<bool, numFormats>> formatsToConfirm;
+} // namespace
 
 class tw_installerApplication final : public juce::JUCEApplication
 {
@@ -20,7 +29,10 @@ public:
 
     void initialise (const juce::String&) override
     {
-        mainWindow = std::make_unique<MainWindow> (getApplicationName());
+        if (formatsToConfirm.has_value())
+            askThenRemove (*formatsToConfirm);
+        else
+            mainWindow = std::make_unique<MainWindow> (getApplicationName());
     }
 
     void shutdown() override
@@ -90,6 +102,43 @@ public:
     };
 
 private:
+    /** Asks once whether the installed ones of `requested` go; if so, the window removes them as
+        shift-INSTALL would and shows the outcome. The uninstall command of Installed apps. */
+    void askThenRemove (const std::array<bool, numFormats>& requested)
+    {
+        const auto setup = startInstaller (SystemLocations::fromSystem());
+        std::array<bool, numFormats> installed {};
+
+        for (int i = 0; i < numFormats; ++i)
+            installed[(size_t) i] = requested[(size_t) i] && getBundlePath (setup.installFolders[(size_t) i], setup.productName, i).exists();
+
+        const auto question = juce::MessageBoxOptions()
+                                  .withIconType (juce::MessageBoxIconType::QuestionIcon)
+                                  .withTitle (getApplicationName())
+                                  .withMessage (InstalledEntry::getRemovalQuestion (installed))
+                                  .withButton ("Remove")
+                                  .withButton ("Cancel");
+
+        juce::NativeMessageBox::showAsync (question, [this, installed] (int button)
+        {
+            if (button != 0)
+            {
+                quit();
+                return;
+            }
+
+            mainWindow = std::make_unique<MainWindow> (getApplicationName());
+
+            if (auto* content = dynamic_cast<MainComponent*> (mainWindow->getContentComponent()))
+            {
+                content->selected = installed;
+                content->uninstallMode = true;
+                content->installSelectedFormats();
+                setApplicationReturnValue (content->runReport.allSucceeded() ? CommandLine::succeeded : CommandLine::formatFailed);
+            }
+        });
+    }
+
     std::unique_ptr<MainWindow> mainWindow;
 };
 
@@ -113,7 +162,24 @@ namespace
             return CommandLine::noDisplay;
         }
 
-        return CommandLine::run (CommandLine::parse (arguments), SystemLocations::fromSystem(), Console::connect());
+        const auto options = CommandLine::parse (arguments);
+
+        // Asking needs the window's side of the program, and so a display.
+        if (options.confirm && options.error.isEmpty())
+        {
+            const auto noDisplayReason = Console::whyNoDisplay();
+
+            if (noDisplayReason.isNotEmpty())
+            {
+                Console::connect().err (juce::String (applicationName) + ": --confirm asks in a window, and " + noDisplayReason);
+                return CommandLine::noDisplay;
+            }
+
+            formatsToConfirm = options.formats;
+            return startWindow();
+        }
+
+        return CommandLine::run (options, SystemLocations::fromSystem(), Console::connect());
     }
 } // namespace
 

@@ -23,6 +23,7 @@ MainComponent::MainComponent()
 
 MainComponent::MainComponent (const SystemLocations& locations)
     : temporaryFolder (locations.temporaryFolder)
+    , keptCopyFolder (locations.keptCopyFolder)
 {
     juce::LookAndFeel::setDefaultLookAndFeel (&customLookAndFeel);
 

@@ -105,6 +105,8 @@ public:
 
     juce::File temporaryFolder; // where a leftover "script.sh" is removed at exit
     RunReport runReport;        // the outcome of the finished run
+    juce::File keptCopyFolder;  // where the installer keeps its copy for Installed apps (none in tests)
+    juce::String entryNotice;   // what went wrong with the entry in Installed apps; empty when nothing did
 
     /** Opens the website, the manual and (through the support panel) the chat and mail links;
         tests replace it to see what would be opened. */

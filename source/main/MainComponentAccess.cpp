@@ -49,10 +49,12 @@ juce::String MainComponent::getOutcomeText() const
     if (! runFinished)
         return {};
 
-    if (runReport.allSucceeded())
-        return "Success";
+    auto lines = runReport.allSucceeded() ? juce::StringArray { "Success" } : runReport.getFailureLines();
 
-    return runReport.getFailureLines().joinIntoString ("\n");
+    if (entryNotice.isNotEmpty())
+        lines.add (entryNotice);
+
+    return lines.joinIntoString ("\n");
 }
 
 std::unique_ptr<juce::AccessibilityHandler> MainComponent::createAccessibilityHandler()

@@ -1,6 +1,8 @@
 // The install and uninstall run of the selected formats.
 #include "main/MainComponent.h"
 
+#include "main/engine/InstalledEntry.h"
+
 void MainComponent::installSelectedFormats()
 {
     auto report = runFormats (selected, uninstallMode, installFolders, productName, getCarriedArchives());
@@ -8,6 +10,8 @@ void MainComponent::installSelectedFormats()
     for (const auto& outcome : report.outcomes)
         selected[(size_t) outcome.formatIndex] = false;
 
+    // The entry in Installed apps follows what is now on the disk; its failure leaves the run as it is.
+    entryNotice = InstalledEntry::update (keptCopyFolder, installFolders, productName);
     finishRun (std::move (report));
 }
 

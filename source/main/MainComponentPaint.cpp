@@ -203,37 +203,36 @@ void MainComponent::paintResult (juce::Graphics& g)
     const auto box = resultBox.toPixelsUnrounded (u);
     const auto iconBox = box.reduced (resultIconInset * u);
     const auto succeeded = runReport.allSucceeded();
+    auto lines = runReport.getFailureLines();
 
-    if (succeeded)
-    {
-        if (auto* mark = buttonIcons.back().get())
-        {
-            mark->replaceColour (Palette::panel, Palette::green);
-            mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
-            mark->replaceColour (Palette::green, Palette::panel);
-        }
-    }
-    else
-    {
+    // What went wrong with the entry in Installed apps is said after the formats' own lines.
+    if (entryNotice.isNotEmpty())
+        lines.add (entryNotice);
+
+    if (! succeeded)
         drawIcon (g, warningIcon.get(), iconBox);
+    else if (auto* mark = buttonIcons.back().get())
+    {
+        mark->replaceColour (Palette::panel, Palette::green);
+        mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
+        mark->replaceColour (Palette::green, Palette::panel);
+    }
 
-        g.setColour (Palette::grey);
-        g.setFont (failureLineHeight * u);
+    g.setColour (Palette::grey);
+    g.setFont (failureLineHeight * u);
 
-        const auto lines = runReport.getFailureLines();
-        const auto linesBox = failureLinesBox.toPixelsUnrounded (u);
-        const auto step = failureLineStep * u;
-        const auto maxLines = juce::jmin (lines.size(), numFormats);
-        // The lines stand at the bottom of their band, next to the picture.
-        auto lineTop = linesBox.getBottom() - step * (float) maxLines;
+    const auto linesBox = failureLinesBox.toPixelsUnrounded (u);
+    const auto step = failureLineStep * u;
+    const auto maxLines = juce::jmin (lines.size(), numFormats);
+    // The lines stand at the bottom of their band, next to the picture.
+    auto lineTop = linesBox.getBottom() - step * (float) maxLines;
 
-        for (int i = 0; i < maxLines; ++i)
-        {
-            g.drawFittedText (lines[i],
-                              juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
-                              juce::Justification::centred, 1, 0.8f);
-            lineTop += step;
-        }
+    for (int i = 0; i < maxLines; ++i)
+    {
+        g.drawFittedText (lines[i],
+                          juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
+                          juce::Justification::centred, 1, 0.8f);
+        lineTop += step;
     }
 
     g.setFont (juce::Font (customLookAndFeel.regularTypeface));

@@ -30,12 +30,15 @@ namespace
         { "--install vst3 --uninstall clap", "--uninstall cannot be combined with another command" },
         { "--status --install all", "--install cannot be combined with another command" },
         { "--help --version", "--version cannot be combined with another command" },
-        { "--status --log status.log", "--log and --quiet go only with --install or --uninstall" },
-        { "--quiet", "--log and --quiet go only with --install or --uninstall" },
+        { "--status --log status.log", "--log and --quiet go only with --install, --uninstall or --repair" },
+        { "--quiet", "--log and --quiet go only with --install, --uninstall or --repair" },
         { "--install all --log", "--log needs a file name" },
         { "--install all --log --quiet", "--log needs a file name" },
         { "--install all --log a.log --log b.log", "--log is given twice" },
         { "--status extra", "unknown option 'extra'" },
+        { "--install all --confirm", "--confirm goes only with --uninstall, without --quiet or --log" },
+        { "--uninstall all --confirm --quiet", "--confirm goes only with --uninstall, without --quiet or --log" },
+        { "--repair vst3", "unknown option 'vst3'" },
     };
 
     struct AcceptedCase
@@ -45,6 +48,7 @@ namespace
         std::array<bool, numFormats> formats;
         const char* logFile; // relative to the working folder; empty for none
         bool quiet;
+        bool confirm = false;
     };
 
     const AcceptedCase acceptedCases[] = {
@@ -61,6 +65,8 @@ namespace
         { "-h", Action::help, {}, "", false },
         { "/?", Action::help, {}, "", false },
         { "--version", Action::version, {}, "", false },
+        { "--repair --quiet", Action::repair, {}, "", true },
+        { "--uninstall all --confirm", Action::uninstall, { true, true, true }, "", false, true },
     };
 
     struct Printed
@@ -100,6 +106,7 @@ TEST_P (CommandLineAccepted, asksForItsActionFormatsLogAndQuiet)
     EXPECT_EQ (options.action, c.action);
     EXPECT_EQ (options.formats, c.formats);
     EXPECT_EQ (options.quiet, c.quiet);
+    EXPECT_EQ (options.confirm, c.confirm);
     EXPECT_EQ (options.commandLine, juce::String (c.arguments));
 
     const juce::String logFile (c.logFile);

@@ -75,6 +75,7 @@ note "a wrong command line: exit 2, reason and usage on stderr, nothing touched"
 
 run 0 --help
 grep -q '^       tw_installer --install FORMATS \[--log FILE\] \[--quiet\]$' "$work/out" || fail "--help prints no usage"
+grep -q -- '--uninstall FORMATS --confirm' "$work/out" && grep -q -- '--repair' "$work/out" || fail "--help names no --confirm or --repair"
 [ ! -s "$work/err" ] || fail "--help wrote to stderr"
 
 # The window, where no display can be opened: one line on stderr and exit 3, no crash.
@@ -149,6 +150,19 @@ run 0 --uninstall clap --log "$work/in the way/uninstall.log"
 same_lines "$work/out" "CLAP removed from ${bundles[1]}"
 same_lines "$work/err" "tw_installer: the log $work/in the way/uninstall.log cannot be written; the run goes on without it"
 [ ! -e "${bundles[1]}" ] && [ -d "${bundles[0]}" ] && [ -d "${bundles[2]}" ] || fail "--uninstall clap removed more or less than CLAP"
+
+# --repair installs again, whole, what is installed: a file taken out of VST3 is back, CLAP stays out.
+taken=$(find "${bundles[0]}" -type f | head -n 1)
+rm "$taken"
+run 0 --repair
+same_lines "$work/out" "VST3 installed in ${bundles[0]}" "AAX installed in ${bundles[2]}"
+[ -f "$taken" ] && [ ! -e "${bundles[1]}" ] || fail "--repair did not install again exactly VST3 and AAX"
+
+# --confirm asks in a window: without a display it says so and removes nothing.
+run 3 --uninstall all --confirm
+grep -q '^tw_installer: --confirm asks in a window, and no display can be opened' "$work/err" || fail "--confirm said: $(cat "$work/err")"
+[ -d "${bundles[0]}" ] || fail "--confirm without a display removed VST3"
+note "--repair: VST3 and AAX installed again, CLAP left out; --confirm without a display: exit 3"
 
 run 0 --uninstall all --log "$log"
 same_lines "$work/out" "VST3 removed from ${bundles[0]}" "CLAP was not installed in ${bundles[1]}" "AAX removed from ${bundles[2]}"

@@ -109,6 +109,7 @@ class ExeResources(unittest.TestCase):
         self.assertEqual(strings.get("ProductName"), "tw_installer")
         self.assertEqual(strings.get("FileVersion"), "1.1.0")
         self.assertEqual(strings.get("ProductVersion"), "1.1.0")
+        self.assertEqual(strings.get("PluginVersion"), "4.0.2")
         self.assertEqual(strings.get("CompanyName"), "Tarnwick")
         self.assertIn("Tarnwick", strings.get("LegalCopyright", ""))
 

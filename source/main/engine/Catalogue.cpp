@@ -58,6 +58,9 @@ SystemLocations SystemLocations::fromSystem()
 
     for (int i = 0; i < numFormats; ++i)
         locations.defaultInstallFolders[(size_t) i] = commonFiles.getChildFile (getPluginFormat (i).defaultSubfolder);
+
+    // Fixed too: the entry in Installed apps names the copy kept there.
+    locations.keptCopyFolder = juce::File ("C:/Program Files").getChildFile (Product::makerFolderName).getChildFile (Product::name);
    #else
     const auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
     locations.defaultInstallFolders = { home.getChildFile (".vst3"),

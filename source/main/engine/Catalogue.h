@@ -68,6 +68,7 @@ struct SystemLocations
     std::array<juce::File, numFormats> defaultInstallFolders;
     juce::File commonApplicationData; // parent of the maker's settings folder
     juce::File temporaryFolder;
+    juce::File keptCopyFolder; // where the installer keeps its own copy for Installed apps; none: no entry
 
     /** The real locations of this machine. On Windows the install folders are the fixed system
         plug-in folders on drive C:; on Linux they are ~/.vst3, ~/.clap and ~/.aax. */
