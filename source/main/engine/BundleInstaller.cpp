@@ -287,17 +287,64 @@ namespace
         return juce::Result::ok();
     }
 
-    /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". */
+    constexpr int randomPartLength = 8;  // lower-case hexadecimal digits
+    constexpr int timePartLength = 16;   // decimal milliseconds since 1970, padded with zeros
+
+    juce::String makeRandomPart()
+    {
+        return juce::String::toHexString ((juce::int64) (juce::uint32) juce::Random::getSystemRandom().nextInt())
+            .paddedLeft ('0', randomPartLength);
+    }
+
+    bool isMadeOf (const juce::String& text, int length, const char* characters)
+    {
+        return text.length() == length && text.containsOnly (characters);
+    }
+
+    /** "." + bundle name + "." + purpose + "-": the start of every name a run makes beside the bundle. */
+    juce::String getLeftoverPrefix (const juce::String& bundleName, const juce::String& purpose)
+    {
+        return "." + bundleName + "." + purpose + "-";
+    }
+
+    /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". A
+        moved-aside copy carries the time first (".old-0001765297800123-0f3a9c1e"), so that the
+        newest of several is known. */
     juce::File makeUnusedSibling (const juce::File& installFolder, const juce::String& bundleName, const juce::String& purpose)
     {
         for (;;)
         {
-            const auto candidate = installFolder.getChildFile ("." + bundleName + "." + purpose + "-"
-                                                               + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()).paddedLeft ('0', 8));
+            const auto time = purpose == "old" ? juce::String (juce::Time::currentTimeMillis()).paddedLeft ('0', timePartLength) + "-"
+                                               : juce::String();
+            const auto candidate = installFolder.getChildFile (getLeftoverPrefix (bundleName, purpose) + time + makeRandomPart());
 
             if (! candidate.exists() && ! candidate.isSymbolicLink())
                 return candidate;
         }
+    }
+
+    /** For a name this program makes for `purpose` beside the bundle: what follows the prefix,
+        which sorts moved-aside copies from oldest to newest. Empty for any other name (a user's
+        ".Morvane4.vst3.old-backup"). Copies moved aside by earlier versions carry no time and
+        count as the oldest. */
+    juce::String getLeftoverKey (const juce::String& fileName, const juce::String& bundleName, const juce::String& purpose)
+    {
+        const auto prefix = getLeftoverPrefix (bundleName, purpose);
+
+        if (! fileName.startsWith (prefix))
+            return {};
+
+        const auto rest = fileName.substring (prefix.length());
+        constexpr const char* hexDigits = "0123456789abcdef";
+
+        if (isMadeOf (rest, randomPartLength, hexDigits))
+            return "0" + rest;
+
+        if (purpose == "old" && rest[timePartLength] == '-' && isMadeOf (rest.substring (0, timePartLength), timePartLength, "0123456789")
+            && isMadeOf (rest.substring (timePartLength + 1), randomPartLength, hexDigits))
+            return "1" + rest;
+
+        return {};
     }
 
     //==============================================================================
@@ -321,7 +368,7 @@ namespace
     /** What runs of this installer leave beside the bundle while they work. */
     struct Leftovers
     {
-        juce::Array<juce::File> asideCopies; // ".old-": a whole bundle moved aside for a swap
+        juce::Array<juce::File> asideCopies; // ".old-": a whole bundle (or the link it was) moved aside for a swap, oldest first
         juce::Array<juce::File> others;      // ".staging-", ".removing-": never the only copy of anything
         bool lockFile = false;
 
@@ -331,29 +378,45 @@ namespace
     Leftovers findLeftovers (const juce::File& installFolder, const juce::String& bundleName)
     {
         Leftovers found;
+        std::map<juce::String, juce::File> asideByKey;
 
         for (const auto* purpose : { "old", "staging", "removing" })
+        {
             for (const auto& file : installFolder.findChildFiles (juce::File::findFilesAndDirectories,
-                                                                  false, "." + bundleName + "." + purpose + "-*",
+                                                                  false, getLeftoverPrefix (bundleName, purpose) + "*",
                                                                   juce::File::FollowSymlinks::no))
-                (juce::String (purpose) == "old" && ! file.isSymbolicLink() ? found.asideCopies : found.others).add (file);
+            {
+                const auto key = getLeftoverKey (file.getFileName(), bundleName, purpose);
+
+                if (key.isEmpty())
+                    continue;
+
+                if (juce::String (purpose) == "old")
+                    asideByKey[key] = file;
+                else
+                    found.others.add (file);
+            }
+        }
+
+        for (const auto& [key, file] : asideByKey)
+            found.asideCopies.add (file);
 
         const auto lock = installFolder.getChildFile (DurableFiles::BundleLock::getLockFileName (bundleName));
         found.lockFile = lock.exists() || lock.isSymbolicLink();
         return found;
     }
 
-    /** With the bundle's lock held: a missing bundle gets its one whole moved-aside copy back;
-        everything else an interrupted run left goes. */
+    /** With the bundle's lock held: a missing bundle gets its newest moved-aside copy back, as
+        what it was (a link stays a link); everything else an interrupted run left goes. */
     void repairLocked (const juce::File& installFolder, const juce::String& bundleName)
     {
         auto leftovers = findLeftovers (installFolder, bundleName);
         const auto bundle = installFolder.getChildFile (bundleName);
 
-        if (leftovers.asideCopies.size() == 1 && ! bundle.exists() && ! bundle.isSymbolicLink()
-            && renameWithin (leftovers.asideCopies.getFirst(), bundle).wasOk())
+        if (! leftovers.asideCopies.isEmpty() && ! bundle.exists() && ! bundle.isSymbolicLink()
+            && renameWithin (leftovers.asideCopies.getLast(), bundle).wasOk())
         {
-            leftovers.asideCopies.clear();
+            leftovers.asideCopies.removeLast();
             DurableFiles::flushFolder (installFolder);
         }
 
@@ -540,8 +603,17 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
 {
-    if (bundleName.isEmpty() || ! installFolder.isDirectory())
+    if (bundleName.isEmpty())
         return juce::Result::ok();
+
+    // Only a folder that is not there holds no bundle; one that cannot be looked into might.
+    if (! installFolder.isDirectory())
+    {
+        if (const auto error = examineFolder (installFolder); error != 0)
+            return fail (reasonForSystemError (error, FailureReason::folderNotRead));
+
+        return juce::Result::ok();
+    }
 
     const auto bundle = installFolder.getChildFile (bundleName);
 

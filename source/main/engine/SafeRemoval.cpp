@@ -352,6 +352,34 @@ int renameEntry (const juce::File& source, const juce::File& target)
 #endif
 }
 
+int examineFolder (const juce::File& folder)
+{
+#if JUCE_WINDOWS
+    const auto handle = CreateFileW (folder.getFullPathName().toWideCharPointer(), FILE_LIST_DIRECTORY,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+
+    if (handle == INVALID_HANDLE_VALUE)
+    {
+        const auto error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : (int) error;
+    }
+
+    BY_HANDLE_FILE_INFORMATION info {};
+    const auto isFolder = GetFileInformationByHandle (handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle (handle);
+    return isFolder ? 0 : ERROR_DIRECTORY;
+#else
+    const auto fd = open (folder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+
+    if (fd < 0)
+        return errno == ENOENT ? 0 : errno;
+
+    close (fd);
+    return 0;
+#endif
+}
+
 int getLastSystemError()
 {
 #if JUCE_WINDOWS

@@ -39,6 +39,10 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files);
     link at `source`. Returns 0, or the system's error code. */
 int renameEntry (const juce::File& source, const juce::File& target);
 
+/** 0 when `folder` is a folder that can be listed or is not there at all; otherwise the system's
+    error code that keeps it from being looked into (e.g. no permission, or a file on its path). */
+int examineFolder (const juce::File& folder);
+
 /** The system's error code of the last failed call on this thread. */
 int getLastSystemError();
 

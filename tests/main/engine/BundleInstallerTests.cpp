@@ -111,21 +111,40 @@ Tree with (Tree tree, const Tree& more)
     return tree;
 }
 
+// Moved-aside names carry the time (milliseconds since 1970) before the random part; copies an
+// earlier version moved aside have the random part only.
 const LeftoverCase leftoverCases[] = {
     { "killedBetweenTheTwoRenames",
-      with (neighbour, { { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" },
+      with (neighbour, { { ".Morvane4.vst3.old-0001765297800123-9abcdef0/desktop.ini", "old" },
                          { ".Morvane4.vst3.staging-0badf00d/Morvane4.vst3/Plugin.ico", "new" },
                          { ".Morvane4.vst3.lock", "" } }),
       with (neighbour, { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "old" } }) },
+    { "killedBetweenTheTwoRenamesOfAnEarlierVersion",
+      { { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" } },
+      { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "old" } } },
     { "killedAfterTheSwap",
-      with (neighbour, { { "Morvane4.vst3/desktop.ini", "new" }, { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" } }),
+      with (neighbour, { { "Morvane4.vst3/desktop.ini", "new" }, { ".Morvane4.vst3.old-0001765297800123-9abcdef0/desktop.ini", "old" } }),
       with (neighbour, { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "new" } }) },
     { "killedWhileRemoving",
       { { ".Morvane4.vst3.removing-12345678/desktop.ini", "half removed" } },
       {} },
-    { "twoMovedAsideCopiesAreNotOneWholeCopy",
-      { { ".Morvane4.vst3.old-00000001/desktop.ini", "one" }, { ".Morvane4.vst3.old-00000002/desktop.ini", "two" } },
-      {} },
+    { "theNewestOfSeveralMovedAsideCopiesComesBack",
+      { { ".Morvane4.vst3.old-0001765297800123-ffffffff/desktop.ini", "older" },
+        { ".Morvane4.vst3.old-0001765297900000-00000001/desktop.ini", "newest" },
+        { ".Morvane4.vst3.old-0badf00d/desktop.ini", "of an earlier version" } },
+      { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "newest" } } },
+    { "aUsersLookAlikeNamesAreLeftAlone",
+      { { ".Morvane4.vst3.old-backup/desktop.ini", "the user's" },
+        { ".Morvane4.vst3.old-0badf00/desktop.ini", "seven digits" },
+        { ".Morvane4.vst3.old-0BADF00D/desktop.ini", "capitals" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/file", "a time where none belongs" },
+        { ".Morvane4.vst3.removing-0badf00d.keep", "more after the random part" } },
+      { { ".Morvane4.vst3.old-backup/", "" }, { ".Morvane4.vst3.old-backup/desktop.ini", "the user's" },
+        { ".Morvane4.vst3.old-0badf00/", "" }, { ".Morvane4.vst3.old-0badf00/desktop.ini", "seven digits" },
+        { ".Morvane4.vst3.old-0BADF00D/", "" }, { ".Morvane4.vst3.old-0BADF00D/desktop.ini", "capitals" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/", "" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/file", "a time where none belongs" },
+        { ".Morvane4.vst3.removing-0badf00d.keep", "more after the random part" } } },
 };
 
 INSTANTIATE_TEST_SUITE_P (Leftovers, RepairTest, testing::ValuesIn (leftoverCases),
@@ -234,6 +253,40 @@ TEST_F (BundleInstallerTest, uninstallRemovesOnlyTheBundle)
     const Tree expected { { "Other.vst3/", "" }, { "Other.vst3/file", "a neighbour" }, { "Morvane4.vst3.bak", "a copy the user made" } };
     EXPECT_TRUE (sameTree (snapshot (installFolder), expected));
 }
+
+#if ! JUCE_WINDOWS
+/** An install folder that cannot be looked into, and how: root reads every folder whatever its
+    permissions, so these fail for another reason. */
+struct UnreadableFolder
+{
+    const char* name;
+    juce::String relativePath;
+};
+
+class UnreadableFolderTest : public BundleInstallerTest, public testing::WithParamInterface<UnreadableFolder>
+{
+};
+
+TEST_P (UnreadableFolderTest, anUninstallFailsWithTheReasonAndChangesNothing)
+{
+    writeFile (folder / "a file", "in the way");
+    const auto before = snapshot (folder.get());
+    const std::array<juce::File, numFormats> folders { folder / GetParam().relativePath, installFolder, installFolder };
+
+    const auto report = runFormats ({ true, false, false }, true, folders, "Morvane4", {});
+
+    EXPECT_EQ (report.getFailureLines(), juce::StringArray ("VST3 not removed: the folder cannot be read. Nothing was changed."));
+    EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
+}
+
+const UnreadableFolder unreadableFolders[] = {
+    { "aFileOnThePath_ENOTDIR", "a file/VST3" },
+    { "aNameTooLong_ENAMETOOLONG", juce::String::repeatedString ("x", 300) + "/VST3" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Folders, UnreadableFolderTest, testing::ValuesIn (unreadableFolders),
+                          [] (const testing::TestParamInfo<UnreadableFolder>& param) { return std::string (param.param.name); });
+#endif
 
 TEST_F (BundleInstallerTest, uninstallingAMissingBundleChangesNothing)
 {

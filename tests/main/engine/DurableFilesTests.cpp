@@ -176,20 +176,35 @@ struct InterruptedRun
     const char* name;
     int formatIndex;
     bool uninstall;
+    bool linkedBundle; // the old bundle is a link to a developer's build outside the folder
 };
 
 void PrintTo (const InterruptedRun& run, std::ostream* out) { *out << run.name; }
 
 class InterruptedRunTest : public BundleInstallerTest, public testing::WithParamInterface<InterruptedRun>
 {
+protected:
+    void makeOldOne() const
+    {
+        if (! GetParam().linkedBundle)
+            return makeOldBundle (GetParam().formatIndex);
+
+        ASSERT_TRUE (installFolder.createDirectory().wasOk());
+        ASSERT_TRUE (build.createSymbolicLink (getBundlePath (installFolder, "Morvane4", GetParam().formatIndex), true));
+    }
+
+    const juce::File build = folder / "build/Morvane4.vst3";
 };
 
 TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundleAndNothingElse)
 {
-    const auto [name, formatIndex, uninstall] = GetParam();
+    const auto [name, formatIndex, uninstall, linkedBundle] = GetParam();
     const auto bundleName = getBundleName ("Morvane4", formatIndex);
+    const auto bundle = installFolder.getChildFile (bundleName);
     const auto archive = carriedArchive (formatIndex);
-    makeOldBundle (formatIndex);
+    writeFile (build.getChildFile ("Contents/x86_64-win/Morvane4.vst3"), "the developer's build");
+    const auto buildTree = snapshot (build);
+    makeOldOne();
     const auto oldTree = snapshot (installFolder);
     const auto newTree = uninstall ? Tree() : unpackWithJuce (archive, folder / "reference");
     constexpr int killed = 42;
@@ -208,15 +223,17 @@ TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundl
 
         repairInterruptedRun (installFolder, bundleName); // the next start
         const auto now = snapshot (installFolder);
-        const auto isNew = sameTree (now, newTree);
+        const auto isNew = sameTree (now, newTree) && ! bundle.isSymbolicLink();
         ASSERT_TRUE (isNew || sameTree (now, oldTree)) << "killed at step " << n << ": " << sameTree (now, oldTree).message();
+        ASSERT_TRUE (isNew || bundle.isSymbolicLink() == linkedBundle) << "killed at step " << n << ": the link was not kept";
+        ASSERT_TRUE (sameTree (snapshot (build), buildTree)) << "killed at step " << n;
         outcomes.add (isNew ? "new" : "old");
 
         if (exitCode == 0)
             break;
 
         installFolder.deleteRecursively();
-        makeOldBundle (formatIndex);
+        makeOldOne();
     }
 
     // Old up to one step, new from then on; and the run did finish.
@@ -227,10 +244,12 @@ TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundl
 }
 
 const InterruptedRun interruptedRuns[] = {
-    { "updateOfAFolderBundle", 0, false },
-    { "updateOfASingleFileBundle", 1, false },
-    { "uninstallOfAFolderBundle", 2, true },
-    { "uninstallOfASingleFileBundle", 1, true },
+    { "updateOfAFolderBundle", 0, false, false },
+    { "updateOfASingleFileBundle", 1, false, false },
+    { "uninstallOfAFolderBundle", 2, true, false },
+    { "uninstallOfASingleFileBundle", 1, true, false },
+    { "updateOfALinkedBundle", 0, false, true },
+    { "uninstallOfALinkedBundle", 0, true, true },
 };
 
 INSTANTIATE_TEST_SUITE_P (Runs, InterruptedRunTest, testing::ValuesIn (interruptedRuns),
