@@ -296,6 +296,33 @@ RemovalOutcome removeTree (const juce::File& path, const std::function<void (con
     return remover.outcome;
 }
 
+RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::String& name,
+                           const std::function<void (const juce::File&)>& beforeEntry)
+{
+#if JUCE_WINDOWS
+    return removeTree (parent.getChildFile (name), beforeEntry);
+#else
+    Remover remover { beforeEntry, {} };
+
+    if (! parent.isOpen() || name.isEmpty() || name.containsChar ('/') || name == "." || name == "..")
+        remover.resisted (parent.getChildFile (name), EINVAL);
+    else
+        remover.removeEntry (parent.getDescriptor(), name.toStdString(), parent.getChildFile (name), 0);
+
+    return remover.outcome;
+#endif
+}
+
+RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name)
+{
+    auto outcome = removeTree (parent, name);
+
+    if (! outcome.wasOk())
+        removeAtNextRestart (outcome.resisted);
+
+    return outcome;
+}
+
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
 {
     auto outcome = removeTree (path);
@@ -352,31 +379,33 @@ int renameEntry (const juce::File& source, const juce::File& target)
 #endif
 }
 
-int examineFolder (const juce::File& folder)
+int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& sourceName,
+                 const DurableFiles::Folder& targetFolder, const juce::String& targetName)
 {
 #if JUCE_WINDOWS
-    const auto handle = CreateFileW (folder.getFullPathName().toWideCharPointer(), FILE_LIST_DIRECTORY,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-
-    if (handle == INVALID_HANDLE_VALUE)
-    {
-        const auto error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : (int) error;
-    }
-
-    BY_HANDLE_FILE_INFORMATION info {};
-    const auto isFolder = GetFileInformationByHandle (handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    CloseHandle (handle);
-    return isFolder ? 0 : ERROR_DIRECTORY;
+    return renameEntry (sourceFolder.getChildFile (sourceName), targetFolder.getChildFile (targetName));
 #else
-    const auto fd = open (folder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    for (const auto* name : { &sourceName, &targetName })
+        if (name->isEmpty() || name->containsChar ('/') || *name == "." || *name == "..")
+            return EINVAL;
 
-    if (fd < 0)
-        return errno == ENOENT ? 0 : errno;
+    const auto from = sourceFolder.getDescriptor();
+    const auto to = targetFolder.getDescriptor();
 
-    close (fd);
-    return 0;
+#if JUCE_LINUX
+    if (renameat2 (from, sourceName.toRawUTF8(), to, targetName.toRawUTF8(), RENAME_NOREPLACE) == 0)
+        return 0;
+
+    if (errno != EINVAL)
+        return errno;
+#endif
+
+    struct stat existing;
+
+    if (fstatat (to, targetName.toRawUTF8(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+
+    return renameat (from, sourceName.toRawUTF8(), to, targetName.toRawUTF8()) == 0 ? 0 : errno;
 #endif
 }
 
