@@ -2,7 +2,9 @@
 
 #include "main/engine/WindowsApi.h"
 
+#include <cstddef>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #if ! JUCE_WINDOWS
@@ -52,10 +54,11 @@ namespace DurableFiles
         }
        #endif
 
-        /** A name of one entry: never a path that could lead past the folder it is looked up in. */
+        /** A name of one entry: never a path that could lead past the folder it is looked up in
+            (nor, on Windows, to a stream of a file). */
         bool isPlainName (const juce::String& name)
         {
-            return name.isNotEmpty() && name != "." && name != ".." && ! name.containsAnyOf ("/\\") && ! name.containsChar (0);
+            return name.isNotEmpty() && name != "." && name != ".." && ! name.containsAnyOf ("/\\:");
         }
 
        #if ! JUCE_WINDOWS
@@ -79,13 +82,13 @@ namespace DurableFiles
     }
 
     //==============================================================================
+   #if ! JUCE_WINDOWS
     Folder::~Folder()
     {
-       #if ! JUCE_WINDOWS
         if (fd >= 0)
             closeKeepingErrno (fd);
-       #endif
     }
+   #endif
 
     Folder::Folder (Folder&& other) noexcept
     {
@@ -99,7 +102,10 @@ namespace DurableFiles
             path = other.path;
             error = other.error;
            #if JUCE_WINDOWS
-            opened = std::exchange (other.opened, false);
+            if (handle != nullptr)
+                CloseHandle (handle);
+
+            handle = std::exchange (other.handle, nullptr);
            #else
             if (fd >= 0)
                 closeKeepingErrno (fd);
@@ -114,7 +120,7 @@ namespace DurableFiles
     bool Folder::isOpen() const
     {
        #if JUCE_WINDOWS
-        return opened;
+        return handle != nullptr;
        #else
         return fd >= 0;
        #endif
@@ -123,26 +129,58 @@ namespace DurableFiles
     bool Folder::wasMissing() const
     {
        #if JUCE_WINDOWS
-        return ! opened && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+        return handle == nullptr && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
        #else
         return fd < 0 && error == ENOENT;
        #endif
     }
 
    #if JUCE_WINDOWS
+    namespace
+    {
+        constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        constexpr DWORD folderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+        /** A handle that is a folder of a file system: not a file, and not a device or pipe that a
+            mount point into the object manager could lead to. */
+        bool isFileSystemFolder (HANDLE handle, DWORD& error)
+        {
+            BY_HANDLE_FILE_INFORMATION info {};
+
+            if (GetFileType (handle) != FILE_TYPE_DISK || ! GetFileInformationByHandle (handle, &info)
+                || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return (error = ERROR_DIRECTORY, false);
+
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+                return (error = ERROR_CANT_ACCESS_FILE, false);
+
+            return true;
+        }
+    } // namespace
+
+    Folder::~Folder()
+    {
+        if (handle != nullptr)
+            CloseHandle (handle);
+    }
+
     Folder Folder::open (const juce::File& path)
     {
         Folder folder;
         folder.path = path;
-        const auto attributes = GetFileAttributesW (widePath (path));
 
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            folder.error = (int) GetLastError();
-        else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            folder.error = ERROR_DIRECTORY;
+        // Followed to the end: a junction on the path is the administrator's own.
+        const auto h = CreateFileW (widePath (path), folderAccess, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        DWORD error = 0;
+
+        if (h == INVALID_HANDLE_VALUE)
+            error = GetLastError();
+        else if (! isFileSystemFolder (h, error))
+            CloseHandle (h);
         else
-            folder.opened = true;
+            folder.handle = h;
 
+        folder.error = (int) error;
         return folder;
     }
 
@@ -150,76 +188,135 @@ namespace DurableFiles
     {
         auto folder = open (path);
 
-        if (folder.wasMissing() && path.createDirectory().failed())
-            folder.error = (int) GetLastError();
-        else if (folder.wasMissing())
-            folder = open (path);
+        if (! folder.wasMissing())
+            return folder;
+
+        // Up to the nearest folder that exists, then down again making each level inside it.
+        juce::StringArray missing;
+        auto existing = path;
+
+        while (folder.wasMissing() && existing != existing.getParentDirectory())
+        {
+            missing.insert (0, existing.getFileName());
+            existing = existing.getParentDirectory();
+            folder = open (existing);
+        }
+
+        for (const auto& name : missing)
+        {
+            if (! folder.isOpen())
+                break;
+
+            announceStep ("create folder", folder.getChildFile (name));
+            DWORD error = 0;
+            const auto h = openRelative (folder.handle, name, folderAccess, shareAll, FILE_OPEN_IF,
+                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
+            Folder child;
+            child.path = folder.getChildFile (name);
+
+            if (h == nullptr || ! isFileSystemFolder (h, error))
+            {
+                if (h != nullptr)
+                    CloseHandle (h);
+
+                child.error = (int) error;
+            }
+            else
+            {
+                child.handle = h;
+            }
+
+            folder = std::move (child);
+        }
 
         return folder;
     }
 
     Folder Folder::openChild (const juce::String& name, bool) const
     {
+        // Whoever may add entries to the install folder may also replace what is in it once the
+        // run is done; what matters is that the run is never led out of it.
         Folder child;
         child.path = path.getChildFile (name);
+        DWORD openError = 0;
+        const auto h = openRelative (handle, name, folderAccess, shareAll, FILE_OPEN,
+                                     FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, openError);
 
-        if (! isPlainName (name))
-        {
-            child.error = ERROR_INVALID_NAME;
-            return child;
-        }
+        if (h != nullptr && isFileSystemFolder (h, openError))
+            child.handle = h;
+        else if (h != nullptr)
+            CloseHandle (h);
 
-        const auto attributes = GetFileAttributesW (widePath (child.path));
-
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            child.error = (int) GetLastError();
-        else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            child.error = ERROR_CANT_ACCESS_FILE;
-        else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            child.error = ERROR_DIRECTORY;
-        else
-            child.opened = true;
-
+        child.error = (int) openError;
         return child;
     }
 
     EntryKind getEntryKind (const Folder& folder, const juce::String& name, juce::int64* size)
     {
-        WIN32_FILE_ATTRIBUTE_DATA data;
+        DWORD error = 0;
+        const auto h = openRelative (folder.getHandle(), name, FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
+                                     FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
 
-        if (! isPlainName (name) || ! GetFileAttributesExW (widePath (folder.getChildFile (name)), GetFileExInfoStandard, &data))
-            return EntryKind::missing;
+        if (h == nullptr)
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryKind::missing : EntryKind::other;
 
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            return EntryKind::link;
+        BY_HANDLE_FILE_INFORMATION info {};
+        auto kind = EntryKind::other;
 
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            return EntryKind::folder;
+        if (GetFileType (h) == FILE_TYPE_DISK && GetFileInformationByHandle (h, &info))
+        {
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+                kind = EntryKind::link;
+            else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                kind = EntryKind::folder;
+            else
+                kind = EntryKind::file;
 
-        if (size != nullptr)
-            *size = ((juce::int64) data.nFileSizeHigh << 32) | data.nFileSizeLow;
+            if (kind == EntryKind::file && size != nullptr)
+                *size = ((juce::int64) info.nFileSizeHigh << 32) | info.nFileSizeLow;
+        }
 
-        return EntryKind::file;
+        CloseHandle (h);
+        return kind;
     }
 
     bool listNames (const Folder& folder, juce::StringArray& names)
     {
-        WIN32_FIND_DATAW found;
-        const auto search = FindFirstFileW ((folder.getPath().getFullPathName() + "\\*").toWideCharPointer(), &found);
+        // A handle of its own, so that the listing starts at the beginning whatever read the folder before.
+        DWORD error = 0;
+        const auto h = openRelative (folder.getHandle(), ".", FILE_LIST_DIRECTORY, shareAll, FILE_OPEN,
+                                     FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, error);
 
-        if (search == INVALID_HANDLE_VALUE)
-            return GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (h == nullptr)
+            return false;
 
-        do
+        alignas (8) char buffer[16 * 1024];
+        auto ok = true;
+
+        for (;;)
         {
-            const juce::String name (found.cFileName);
+            if (! GetFileInformationByHandleEx (h, FileIdBothDirectoryInfo, buffer, sizeof (buffer)))
+            {
+                ok = GetLastError() == ERROR_NO_MORE_FILES;
+                break;
+            }
 
-            if (name != "." && name != "..")
-                names.add (name);
-        } while (FindNextFileW (search, &found));
+            for (auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*> (buffer);;
+                 info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*> (reinterpret_cast<const char*> (info) + info->NextEntryOffset))
+            {
+                const juce::String name (juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (info->FileName)),
+                                         juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (info->FileName + info->FileNameLength / sizeof (WCHAR))));
 
-        FindClose (search);
-        return true;
+                if (name != "." && name != "..")
+                    names.add (name);
+
+                if (info->NextEntryOffset == 0)
+                    break;
+            }
+        }
+
+        CloseHandle (h);
+        return ok;
     }
    #else
     Folder Folder::open (const juce::File& path)
@@ -359,7 +456,15 @@ namespace DurableFiles
         announceStep ("create folder", parent.getChildFile (name));
 
        #if JUCE_WINDOWS
-        return isPlainName (name) && CreateDirectoryW (widePath (parent.getChildFile (name)), nullptr) != 0;
+        DWORD error = 0;
+        const auto h = openRelative (parent.getHandle(), name, FILE_LIST_DIRECTORY, shareAll, FILE_CREATE,
+                                     FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, error);
+
+        if (h == nullptr)
+            return (SetLastError (error), false);
+
+        CloseHandle (h);
+        return true;
        #else
         if (! isPlainName (name))
             return (errno = EINVAL, false);
@@ -417,6 +522,7 @@ namespace DurableFiles
         announceStep ("flush file", parent.getChildFile (name));
 
        #if JUCE_WINDOWS
+        // NewFile flushed it.
         return isPlainName (name);
        #else
         if (! isPlainName (name))
@@ -440,6 +546,17 @@ namespace DurableFiles
         announceStep ("flush folder", folder.getPath());
 
        #if JUCE_WINDOWS
+        // Asks the file system to write the folder's entries out, through a handle of its own that
+        // may write. Not every file system flushes a folder; NTFS keeps its renames in order in
+        // its journal all the same.
+        DWORD error = 0;
+
+        if (const auto h = openRelative (folder.getHandle(), ".", FILE_ADD_FILE, shareAll, FILE_OPEN, FILE_DIRECTORY_FILE, error))
+        {
+            FlushFileBuffers (h);
+            CloseHandle (h);
+        }
+
         return folder.isOpen();
        #else
         return ::fsync (folder.getDescriptor()) == 0;
@@ -471,11 +588,13 @@ namespace DurableFiles
             return;
 
        #if JUCE_WINDOWS
-        const auto h = CreateFileW (widePath (parent.getChildFile (name)), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        // FILE_CREATE fails on any existing name, a reparse point's included.
+        DWORD error = 0;
+        handle = openRelative (parent.getHandle(), name, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, FILE_CREATE,
+                               FILE_NON_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, error);
 
-        if (h != INVALID_HANDLE_VALUE)
-            handle = h;
+        if (handle == nullptr)
+            SetLastError (error);
        #else
         fd = ::openat (parent.getDescriptor(), name.toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
        #endif
@@ -554,13 +673,26 @@ namespace DurableFiles
     //==============================================================================
    #if JUCE_WINDOWS
     BundleLock::BundleLock (const juce::File& installFolder, const juce::String& bundleName)
-        : lockFile (installFolder.getChildFile (getLockFileName (bundleName)))
+        : BundleLock (Folder::open (installFolder), bundleName)
     {
     }
 
     BundleLock::BundleLock (const Folder& installFolder, const juce::String& bundleName)
-        : BundleLock (installFolder.getPath(), bundleName)
+        : mutexName (getMutexName (installFolder, bundleName)),
+          openError (installFolder.isOpen() ? (int) ERROR_INVALID_NAME : installFolder.getError())
     {
+    }
+
+    juce::String BundleLock::getMutexName (const Folder& installFolder, const juce::String& bundleName)
+    {
+        BY_HANDLE_FILE_INFORMATION info {};
+
+        if (! installFolder.isOpen() || ! isPlainName (bundleName) || ! GetFileInformationByHandle (installFolder.getHandle(), &info))
+            return {};
+
+        return "Global\\tw_installer-" + juce::String::toHexString ((juce::int64) info.dwVolumeSerialNumber).paddedLeft ('0', 8)
+             + "-" + juce::String::toHexString (((juce::int64) info.nFileIndexHigh << 32) | info.nFileIndexLow).paddedLeft ('0', 16)
+             + "-" + bundleName;
     }
    #else
     BundleLock::BundleLock (const juce::File& installFolder, const juce::String&)
@@ -588,11 +720,6 @@ namespace DurableFiles
        #endif
     }
 
-    juce::String BundleLock::getLockFileName (const juce::String& bundleName)
-    {
-        return "." + bundleName + ".lock";
-    }
-
     BundleLock::Outcome BundleLock::acquire (juce::RelativeTime wait)
     {
         const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) juce::jmax ((juce::int64) 0, wait.inMilliseconds());
@@ -611,30 +738,41 @@ namespace DurableFiles
    #if JUCE_WINDOWS
     BundleLock::Outcome BundleLock::tryOnce()
     {
-        // No sharing: a second open fails while this handle lives. The file goes when the handle
-        // closes, also when the process dies. A link of that name is opened as itself, never followed.
-        const auto h = CreateFileW (widePath (lockFile), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-
-        if (h != INVALID_HANDLE_VALUE)
+        if (mutexName.isEmpty())
         {
-            handle = h;
-            return Outcome::acquired;
+            SetLastError ((DWORD) openError);
+            return Outcome::cannotCreate;
         }
 
-        // ACCESS_DENIED is also what a lock file whose deletion is still pending gives.
-        const auto error = GetLastError();
-        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED
-                   ? Outcome::busy
-                   : Outcome::cannotCreate;
+        if (mutex == nullptr)
+            mutex = CreateMutexW (nullptr, FALSE, mutexName.toWideCharPointer());
+
+        // An object of that name that is no mutex of ours, or one we may not open, belongs to
+        // someone else: that can only keep this run waiting, never lead it anywhere.
+        if (mutex == nullptr)
+            return Outcome::busy;
+
+        switch (WaitForSingleObject (mutex, 0))
+        {
+            case WAIT_OBJECT_0:
+            case WAIT_ABANDONED: // its owner died; what it left is repaired under the lock
+                held = true;
+                return Outcome::acquired;
+            default:
+                return Outcome::busy;
+        }
     }
 
     void BundleLock::release()
     {
-        if (handle != nullptr)
-            CloseHandle (handle);
+        if (held)
+            ReleaseMutex (mutex);
 
-        handle = nullptr;
+        if (mutex != nullptr)
+            CloseHandle (mutex);
+
+        held = false;
+        mutex = nullptr;
     }
    #else
     BundleLock::Outcome BundleLock::tryOnce()
@@ -665,3 +803,81 @@ namespace DurableFiles
     }
    #endif
 } // namespace DurableFiles
+
+#if JUCE_WINDOWS
+namespace
+{
+    using ToWin32ErrorFunction = ULONG (NTAPI*) (LONG);
+
+    /** A function of ntdll, which is in every process: asked for by name, it adds no import to the exe. */
+    template <typename Function>
+    Function getNtFunction (const char* name)
+    {
+        return reinterpret_cast<Function> (reinterpret_cast<void*> (GetProcAddress (GetModuleHandleW (L"ntdll.dll"), name)));
+    }
+} // namespace
+
+HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error)
+{
+    using NtCreateFileFunction = LONG (NTAPI*) (PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                                 ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    static const auto createFile = getNtFunction<NtCreateFileFunction> ("NtCreateFile");
+    static const auto toWin32Error = getNtFunction<ToWin32ErrorFunction> ("RtlNtStatusToDosError");
+
+    // "." is the parent itself, opened anew; any other name must be one plain name.
+    const auto isSelf = name == ".";
+
+    if (parent == nullptr || createFile == nullptr || toWin32Error == nullptr
+        || ! (isSelf || (name.isNotEmpty() && name != ".." && ! name.containsAnyOf ("/\\:"))) || name.length() > 255)
+    {
+        error = ERROR_INVALID_NAME;
+        return nullptr;
+    }
+
+    std::wstring wide (isSelf ? L"" : name.toWideCharPointer());
+    UNICODE_STRING objectName;
+    objectName.Length = objectName.MaximumLength = (USHORT) (wide.size() * sizeof (wchar_t));
+    objectName.Buffer = wide.data();
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes (&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    IO_STATUS_BLOCK status {};
+    HANDLE handle = nullptr;
+
+    const auto result = createFile (&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                    disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+
+    if (result < 0)
+    {
+        error = toWin32Error (result);
+        return nullptr;
+    }
+
+    error = 0;
+    return handle;
+}
+DWORD renameRelative (HANDLE entry, HANDLE targetFolder, const juce::String& name)
+{
+    // Windows' SetFileInformationByHandle takes a root directory too, but Wine's does not.
+    using NtSetInformationFileFunction = LONG (NTAPI*) (HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+    static const auto setInformation = getNtFunction<NtSetInformationFileFunction> ("NtSetInformationFile");
+    static const auto toWin32Error = getNtFunction<ToWin32ErrorFunction> ("RtlNtStatusToDosError");
+    constexpr ULONG fileRenameInformation = 10;
+
+    if (setInformation == nullptr || toWin32Error == nullptr || targetFolder == nullptr || name.isEmpty() || name == "." || name == ".."
+        || name.containsAnyOf ("/\\:") || name.length() > 255)
+        return ERROR_INVALID_NAME;
+
+    const std::wstring wideName (name.toWideCharPointer());
+    const auto size = offsetof (FILE_RENAME_INFO, FileName) + (wideName.size() + 1) * sizeof (WCHAR);
+    juce::HeapBlock<char> block (size, true);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*> (block.get());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = targetFolder;
+    info->FileNameLength = (DWORD) (wideName.size() * sizeof (WCHAR));
+    std::memcpy (info->FileName, wideName.c_str(), wideName.size() * sizeof (WCHAR));
+
+    IO_STATUS_BLOCK status {};
+    const auto result = setInformation (entry, &status, info, (ULONG) size, fileRenameInformation);
+    return result < 0 ? toWin32Error (result) : 0;
+}
+#endif

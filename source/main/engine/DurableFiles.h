@@ -56,7 +56,9 @@ namespace DurableFiles
 
         juce::File getChildFile (const juce::String& name) const { return path.getChildFile (name); }
 
-       #if ! JUCE_WINDOWS
+       #if JUCE_WINDOWS
+        void* getHandle() const { return handle; }
+       #else
         int getDescriptor() const { return fd; }
        #endif
 
@@ -64,7 +66,7 @@ namespace DurableFiles
         juce::File path;
         int error = 0;
        #if JUCE_WINDOWS
-        bool opened = false;
+        void* handle = nullptr;
        #else
         int fd = -1;
        #endif
@@ -139,11 +141,13 @@ namespace DurableFiles
     bool flushFolder (const Folder& folder);
 
     //==============================================================================
-    /** Exclusive use of one bundle. On Linux a run holds an exclusive `flock` on its own open of
-        the install folder itself: no lock file that could be removed, replaced or linked, and
-        formats that share a folder share the lock. On Windows it holds a hidden lock file beside
-        the bundle that goes when its handle closes. The system drops the lock when a process
-        dies, so a dead copy never blocks. */
+    /** Exclusive use of one bundle, with no lock file that could be removed, replaced or linked.
+        On Linux a run holds an exclusive `flock` on its own open of the install folder itself, so
+        formats that share a folder share the lock. On Windows it owns a named mutex in the
+        `Global\` namespace, named from the install folder's volume serial number and file index
+        and the bundle name: the same folder by any path gives the same name, and a stranger who
+        holds that name can only make the run fail as busy. The system drops the lock when a
+        process dies, so a dead copy never blocks. */
     class BundleLock final
     {
     public:
@@ -163,16 +167,22 @@ namespace DurableFiles
         /** Tries until `wait` has passed. After cannotCreate, getLastSystemError names the cause. */
         Outcome acquire (juce::RelativeTime wait);
 
-        /** "." + bundle name + ".lock": the Windows lock file. */
-        static juce::String getLockFileName (const juce::String& bundleName);
+       #if JUCE_WINDOWS
+        /** The mutex's name for a folder held open, e.g.
+            "Global\tw_installer-1c2d3e4f-0001000000002a5b-Morvane4.vst3"; empty when the folder
+            cannot tell its identity. */
+        static juce::String getMutexName (const Folder& installFolder, const juce::String& bundleName);
+       #endif
 
     private:
         Outcome tryOnce();
         void release();
 
        #if JUCE_WINDOWS
-        juce::File lockFile;
-        void* handle = nullptr;
+        juce::String mutexName;
+        int openError = 0;
+        void* mutex = nullptr;
+        bool held = false;
        #else
         int fd = -1;        // this lock's own open of the install folder
         int openError = 0;  // why that open failed

@@ -11,7 +11,8 @@ TEST_P (InstallEachFormatTest, createsTheInstallFolderAndUnpacksTheBundleExactly
     const auto archive = carriedArchive (formatIndex);
     ASSERT_FALSE (installFolder.getParentDirectory().exists());
 
-    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+    const auto installed = install (installFolder, formatIndex, archive);
+    ASSERT_TRUE (installed.wasOk()) << installed.getErrorMessage();
 
     // Only the bundle: no staging folder or anything else beside it.
     EXPECT_TRUE (sameTree (snapshot (installFolder), unpackWithJuce (archive, folder / "reference")));
@@ -51,7 +52,8 @@ TEST_P (InstallEachFormatTest, replacesAnOldBundleWholeAndTouchesNothingElse)
         if (path != bundleName && path.rfind (bundleName + "/", 0) != 0)
             neighbours[path] = bytes;
 
-    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+    const auto installed = install (installFolder, formatIndex, archive);
+    ASSERT_TRUE (installed.wasOk()) << installed.getErrorMessage();
 
     auto expected = neighbours;
 
@@ -336,8 +338,12 @@ TEST_P (InterferenceTest, failsTheRunAndLeavesTheOldBundleWithoutLeftovers)
 }
 
 const Interference interferences[] = {
+   #if ! JUCE_WINDOWS
+    // On Windows the run holds the staging folder and the folders in it open: their deletion
+    // waits until the run lets go.
     { "stagingFolderVanishesBeforeAFolderIsMade", "create folder", 3,
       [] (const juce::File& staging) { staging.deleteRecursively(); }, "the folder cannot be created" },
+   #endif
     { "stagingFolderVanishesBeforeAFileIsWritten", "write file", 2,
       [] (const juce::File& staging) { staging.deleteRecursively(); }, "a file cannot be written" },
     { "aStrangerFileAppearsInTheStagedBundle", "flush folder", 1,
