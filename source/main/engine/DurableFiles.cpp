@@ -169,8 +169,10 @@ namespace DurableFiles
         Folder folder;
         folder.path = path;
 
-        // Followed to the end: a junction on the path is the administrator's own.
-        const auto h = CreateFileW (widePath (path), folderAccess, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        // Followed to the end: a junction on the path is the administrator's own. Should the path
+        // lead to a pipe, its server may only identify this process, never act as it.
+        const auto h = CreateFileW (widePath (path), folderAccess, shareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
         DWORD error = 0;
 
         if (h == INVALID_HANDLE_VALUE)

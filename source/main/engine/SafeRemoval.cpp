@@ -241,7 +241,8 @@ namespace
             // A file that is open without sharing, or loaded as a module, refuses to be opened for
             // writing with a sharing error.
             const auto handle = CreateFileW (path.getFullPathName().toWideCharPointer(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                             nullptr);
 
             if (handle != INVALID_HANDLE_VALUE)
             {
