@@ -1,5 +1,5 @@
 // Takes a bundle's lock as a second copy of the installer would, and holds it until it is ended.
-// Prints "held", or "busy" when another copy holds it.
+// Prints "held", or "busy" when another copy holds it, and waits to be ended either way.
 //
 //   hold_lock.exe FOLDER BUNDLE_NAME
 #include "main/engine/DurableFiles.h"
@@ -25,8 +25,8 @@ int wmain (int argc, wchar_t** argv)
                                                                                 : "cannot");
     std::fflush (stdout);
 
-    if (outcome == DurableFiles::BundleLock::Outcome::acquired)
-        Sleep (INFINITE);
-
+    // Alive until ended, whatever it printed: a reader under Wine can lose what a process that
+    // has already ended wrote to its pipe.
+    Sleep (INFINITE);
     return 0;
 }
