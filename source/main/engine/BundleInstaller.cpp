@@ -35,20 +35,29 @@ namespace
                                                                                             : FailureReason::fileNotWritten;
     }
 
-    /** Why creating a folder in `folder` just failed; call it right after the failure, before
-        anything else asks the system for something. */
-    const char* reasonForFolderFailure (const juce::File& folder)
+    /** Why creating a folder in `folder` failed with the system error `error`. */
+    const char* reasonForFolderFailure (const juce::File& folder, int error)
     {
-        const auto error = getLastSystemError();
         return folder.getBytesFreeOnVolume() < 1 ? FailureReason::diskFull : reasonForSystemError (error, FailureReason::folderNotCreated);
     }
 
-    /** Renames within one folder; the failure names why, e.g. a file in use or no permission. */
-    juce::Result renameWithin (const juce::File& source, const juce::File& target)
+    /** As above, right after the failure, before anything else asks the system for something. */
+    const char* reasonForFolderFailure (const juce::File& folder)
     {
+        return reasonForFolderFailure (folder, getLastSystemError());
+    }
+
+    using DurableFiles::Folder;
+
+    /** Renames an entry of a held folder into a held folder (the same one, or the install folder
+        from the staging folder); the failure names why, e.g. a file in use or no permission. */
+    juce::Result renameWithin (const Folder& sourceFolder, const juce::String& sourceName,
+                               const Folder& targetFolder, const juce::String& targetName)
+    {
+        const auto source = sourceFolder.getChildFile (sourceName);
         DurableFiles::announceStep ("rename", source);
 
-        if (const auto error = renameEntry (source, target); error != 0)
+        if (const auto error = renameEntry (sourceFolder, sourceName, targetFolder, targetName); error != 0)
             return juce::Result::fail (reasonForFailureOn (source, error, FailureReason::fileNotMoved));
 
         return juce::Result::ok();
@@ -229,12 +238,12 @@ namespace
 
     //==============================================================================
     /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written. */
-    juce::Result writeEntry (const PlannedEntry& entry, const juce::File& target, const juce::File& installFolder,
+    juce::Result writeEntry (const PlannedEntry& entry, const Folder& parent, const juce::File& installFolder,
                              juce::HeapBlock<char>& buffer)
     {
         auto crc = crc32 (0, nullptr, 0);
         juce::int64 written = 0;
-        DurableFiles::NewFile out (target);
+        DurableFiles::NewFile out (parent, entry.relativePath.fromLastOccurrenceOf ("/", false, false));
 
         if (! out.isOpen())
             return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize));
@@ -287,73 +296,133 @@ namespace
         return juce::Result::ok();
     }
 
-    /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". */
-    juce::File makeUnusedSibling (const juce::File& installFolder, const juce::String& bundleName, const juce::String& purpose)
+    constexpr int randomPartLength = 8;  // lower-case hexadecimal digits
+    constexpr int timePartLength = 16;   // decimal milliseconds since 1970, padded with zeros
+
+    juce::String makeRandomPart()
+    {
+        return juce::String::toHexString ((juce::int64) (juce::uint32) juce::Random::getSystemRandom().nextInt())
+            .paddedLeft ('0', randomPartLength);
+    }
+
+    bool isMadeOf (const juce::String& text, int length, const char* characters)
+    {
+        return text.length() == length && text.containsOnly (characters);
+    }
+
+    /** "." + bundle name + "." + purpose + "-": the start of every name a run makes beside the bundle. */
+    juce::String getLeftoverPrefix (const juce::String& bundleName, const juce::String& purpose)
+    {
+        return "." + bundleName + "." + purpose + "-";
+    }
+
+    /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". A
+        moved-aside copy carries the time first (".old-0001765297800123-0f3a9c1e"), so that the
+        newest of several is known. */
+    juce::String makeUnusedName (const Folder& installFolder, const juce::String& bundleName, const juce::String& purpose)
     {
         for (;;)
         {
-            const auto candidate = installFolder.getChildFile ("." + bundleName + "." + purpose + "-"
-                                                               + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()).paddedLeft ('0', 8));
+            const auto time = purpose == "old" ? juce::String (juce::Time::currentTimeMillis()).paddedLeft ('0', timePartLength) + "-"
+                                               : juce::String();
+            const auto candidate = getLeftoverPrefix (bundleName, purpose) + time + makeRandomPart();
 
-            if (! candidate.exists() && ! candidate.isSymbolicLink())
+            if (DurableFiles::getEntryKind (installFolder, candidate) == DurableFiles::EntryKind::missing)
                 return candidate;
         }
     }
 
+    /** For a name this program makes for `purpose` beside the bundle: what follows the prefix,
+        which sorts moved-aside copies from oldest to newest. Empty for any other name (a user's
+        ".Morvane4.vst3.old-backup"). Copies moved aside by earlier versions carry no time and
+        count as the oldest. */
+    juce::String getLeftoverKey (const juce::String& fileName, const juce::String& bundleName, const juce::String& purpose)
+    {
+        const auto prefix = getLeftoverPrefix (bundleName, purpose);
+
+        if (! fileName.startsWith (prefix))
+            return {};
+
+        const auto rest = fileName.substring (prefix.length());
+        constexpr const char* hexDigits = "0123456789abcdef";
+
+        if (isMadeOf (rest, randomPartLength, hexDigits))
+            return "0" + rest;
+
+        if (purpose == "old" && rest[timePartLength] == '-' && isMadeOf (rest.substring (0, timePartLength), timePartLength, "0123456789")
+            && isMadeOf (rest.substring (timePartLength + 1), randomPartLength, hexDigits))
+            return "1" + rest;
+
+        return {};
+    }
+
     //==============================================================================
     /** Every deletion of a leftover goes through here; what is in use goes at the next restart or run. */
-    void removeLeftover (const juce::File& file)
+    void removeLeftover (const Folder& installFolder, const juce::String& name)
     {
-        DurableFiles::announceStep ("remove", file);
-        removeTreeNowOrAtRestart (file);
+        DurableFiles::announceStep ("remove", installFolder.getChildFile (name));
+        removeTreeNowOrAtRestart (installFolder, name);
     }
 
     /** Takes a copy out of the hosts' sight under a name that start-up never restores, then
         deletes it. A copy that cannot be moved stays whole under its name, for the next run. */
-    void discard (const juce::File& installFolder, const juce::String& bundleName, const juce::File& copy)
+    void discard (const Folder& installFolder, const juce::String& bundleName, const juce::String& copy)
     {
-        const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
+        const auto removing = makeUnusedName (installFolder, bundleName, "removing");
 
-        if (renameWithin (copy, removing).wasOk())
-            removeLeftover (removing);
+        if (renameWithin (installFolder, copy, installFolder, removing).wasOk())
+            removeLeftover (installFolder, removing);
     }
 
-    /** What runs of this installer leave beside the bundle while they work. */
+    /** What runs of this installer leave beside the bundle while they work, by name. */
     struct Leftovers
     {
-        juce::Array<juce::File> asideCopies; // ".old-": a whole bundle moved aside for a swap
-        juce::Array<juce::File> others;      // ".staging-", ".removing-": never the only copy of anything
-        bool lockFile = false;
+        juce::StringArray asideCopies; // ".old-": a whole bundle (or the link it was) moved aside for a swap, oldest first
+        juce::StringArray others;      // ".staging-", ".removing-": never the only copy of anything
 
-        bool isEmpty() const { return asideCopies.isEmpty() && others.isEmpty() && ! lockFile; }
+        bool isEmpty() const { return asideCopies.isEmpty() && others.isEmpty(); }
     };
 
-    Leftovers findLeftovers (const juce::File& installFolder, const juce::String& bundleName)
+    Leftovers findLeftovers (const Folder& installFolder, const juce::String& bundleName)
     {
         Leftovers found;
+        std::map<juce::String, juce::String> asideByKey;
+        juce::StringArray names;
+        DurableFiles::listNames (installFolder, names);
 
-        for (const auto* purpose : { "old", "staging", "removing" })
-            for (const auto& file : installFolder.findChildFiles (juce::File::findFilesAndDirectories,
-                                                                  false, "." + bundleName + "." + purpose + "-*",
-                                                                  juce::File::FollowSymlinks::no))
-                (juce::String (purpose) == "old" && ! file.isSymbolicLink() ? found.asideCopies : found.others).add (file);
+        for (const auto& name : names)
+        {
+            for (const auto* purpose : { "old", "staging", "removing" })
+            {
+                const auto key = getLeftoverKey (name, bundleName, purpose);
 
-        const auto lock = installFolder.getChildFile (DurableFiles::BundleLock::getLockFileName (bundleName));
-        found.lockFile = lock.exists() || lock.isSymbolicLink();
+                if (key.isEmpty())
+                    continue;
+
+                if (juce::String (purpose) == "old")
+                    asideByKey[key] = name;
+                else
+                    found.others.add (name);
+            }
+        }
+
+        for (const auto& [key, name] : asideByKey)
+            found.asideCopies.add (name);
+
         return found;
     }
 
-    /** With the bundle's lock held: a missing bundle gets its one whole moved-aside copy back;
-        everything else an interrupted run left goes. */
-    void repairLocked (const juce::File& installFolder, const juce::String& bundleName)
+    /** With the bundle's lock held: a missing bundle gets its newest moved-aside copy back, as
+        what it was (a link stays a link); everything else an interrupted run left goes. */
+    void repairLocked (const Folder& installFolder, const juce::String& bundleName)
     {
         auto leftovers = findLeftovers (installFolder, bundleName);
-        const auto bundle = installFolder.getChildFile (bundleName);
 
-        if (leftovers.asideCopies.size() == 1 && ! bundle.exists() && ! bundle.isSymbolicLink()
-            && renameWithin (leftovers.asideCopies.getFirst(), bundle).wasOk())
+        if (! leftovers.asideCopies.isEmpty()
+            && DurableFiles::getEntryKind (installFolder, bundleName) == DurableFiles::EntryKind::missing
+            && renameWithin (installFolder, leftovers.asideCopies[leftovers.asideCopies.size() - 1], installFolder, bundleName).wasOk())
         {
-            leftovers.asideCopies.clear();
+            leftovers.asideCopies.remove (leftovers.asideCopies.size() - 1);
             DurableFiles::flushFolder (installFolder);
         }
 
@@ -361,7 +430,7 @@ namespace
             discard (installFolder, bundleName, copy);
 
         for (const auto& other : leftovers.others)
-            removeLeftover (other);
+            removeLeftover (installFolder, other);
     }
 
     const char* describeLockFailure (DurableFiles::BundleLock::Outcome outcome, const char* cannotCreateReason)
@@ -371,39 +440,47 @@ namespace
 
     //==============================================================================
     /** Removes the staging folder on every way out. */
-    struct StagingFolder
+    struct StagingGuard
     {
-        juce::File folder;
+        const Folder& installFolder;
+        juce::String name;
 
-        ~StagingFolder()
+        ~StagingGuard()
         {
-            if (folder != juce::File())
-                removeLeftover (folder);
+            removeLeftover (installFolder, name);
         }
     };
 
-    /** Makes the folders of `relativePath` below `root` that are not there yet, one level at a
-        time: a root that has gone is never made again. */
-    bool createFoldersBelow (const juce::File& root, const juce::String& relativePath, std::set<juce::String>& made,
-                             juce::Array<juce::File>& madeInOrder)
+    /** The folders of the staged bundle, held open as they are made, by their path below the
+        staging folder ("" is the staging folder itself). */
+    using StagedFolders = std::map<juce::String, Folder>;
+
+    /** Makes the folders of `relativePath` that are not there yet, one level at a time inside the
+        one above it: a staging folder that has gone is never made again. */
+    bool createFoldersBelow (StagedFolders& folders, const juce::String& relativePath, int& error)
     {
         const auto parts = juce::StringArray::fromTokens (relativePath, "/", "");
         juce::String path;
 
         for (const auto& part : parts)
         {
+            const auto parentPath = path;
             path += (path.isEmpty() ? "" : "/") + part;
 
-            if (made.count (path) != 0)
+            if (folders.count (path) != 0)
                 continue;
 
-            const auto folder = root.getChildFile (path);
+            const auto& parent = folders.at (parentPath);
 
-            if (! DurableFiles::createFolder (folder))
-                return false;
+            if (! DurableFiles::createFolder (parent, part))
+                return (error = getLastSystemError(), false);
 
-            made.insert (path);
-            madeInOrder.add (folder);
+            auto folder = parent.openChild (part, true);
+
+            if (! folder.isOpen())
+                return (error = folder.getError(), false);
+
+            folders.emplace (path, std::move (folder));
         }
 
         return true;
@@ -411,7 +488,7 @@ namespace
 
     /** The staged bundle holds exactly the planned entries, files at their sizes, and nothing else
         (no link either). */
-    bool holdsExactly (const juce::File& stagingFolder, const std::vector<PlannedEntry>& plan)
+    bool holdsExactly (const Folder& stagingFolder, const std::vector<PlannedEntry>& plan)
     {
         std::map<juce::String, juce::int64> expected; // size, or -1 for a folder
 
@@ -424,28 +501,48 @@ namespace
         }
 
         std::map<juce::String, juce::int64> found;
-        const auto bundle = stagingFolder.getChildFile (plan.front().relativePath.upToFirstOccurrenceOf ("/", false, false));
 
-        const auto note = [&] (const juce::File& file)
+        // Each folder read through its own handle, opened without following a link.
+        std::function<bool (const Folder&, const juce::String&, const juce::String&)> note;
+        note = [&] (const Folder& parent, const juce::String& name, const juce::String& path)
         {
-            if (file.isSymbolicLink())
+            juce::int64 size = 0;
+            const auto kind = DurableFiles::getEntryKind (parent, name, &size);
+
+            if ((kind != DurableFiles::EntryKind::file && kind != DurableFiles::EntryKind::folder) || found.size() > expected.size())
                 return false;
 
-            found[file.getRelativePathFrom (stagingFolder).replaceCharacter ('\\', '/')] = file.isDirectory() ? -1 : file.getSize();
+            found[path] = kind == DurableFiles::EntryKind::folder ? -1 : size;
+
+            if (kind == DurableFiles::EntryKind::file)
+                return true;
+
+            const auto folder = parent.openChild (name);
+            juce::StringArray names;
+
+            if (! folder.isOpen() || ! DurableFiles::listNames (folder, names))
+                return false;
+
+            for (const auto& child : names)
+                if (! note (folder, child, path + "/" + child))
+                    return false;
+
             return true;
         };
 
-        if (! note (bundle))
-            return false;
-
-        if (bundle.isDirectory())
-            for (const auto& entry : juce::RangedDirectoryIterator (bundle, true, "*", juce::File::findFilesAndDirectories,
-                                                                    juce::File::FollowSymlinks::no))
-                if (! note (entry.getFile()))
-                    return false;
-
         // Nothing else beside the bundle in the staging folder either.
-        return found == expected && stagingFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 1;
+        const auto bundleName = plan.front().relativePath.upToFirstOccurrenceOf ("/", false, false);
+        juce::StringArray names;
+
+        return DurableFiles::listNames (stagingFolder, names) && names == juce::StringArray (bundleName)
+               && note (stagingFolder, bundleName, bundleName) && found == expected;
+    }
+
+    /** The install folder, held open for the whole run. */
+    const char* openInstallFolder (const juce::File& path, bool create, Folder& folder)
+    {
+        folder = create ? Folder::openOrCreate (path) : Folder::open (path);
+        return folder.isOpen() ? nullptr : reasonForFolderFailure (path, folder.getError());
     }
 } // namespace
 
@@ -462,135 +559,144 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     if (! hasRoomFor (installFolder, getSpaceNeeded (plan)))
         return fail (FailureReason::diskFull);
 
-    if (! installFolder.isDirectory() && installFolder.createDirectory().failed())
-        return fail (reasonForFolderFailure (installFolder));
+    // From here on every name is reached through this folder, or a folder made in it.
+    Folder folder;
 
-    DurableFiles::BundleLock lock (installFolder, bundleName);
+    if (const auto* reason = openInstallFolder (installFolder, true, folder))
+        return fail (reason);
+
+    DurableFiles::BundleLock lock (folder, bundleName);
 
     if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
 
-    repairLocked (installFolder, bundleName);
+    repairLocked (folder, bundleName);
 
-    const auto stagingFolder = makeUnusedSibling (installFolder, bundleName, "staging");
+    const auto stagingName = makeUnusedName (folder, bundleName, "staging");
 
-    if (! DurableFiles::createFolder (stagingFolder))
+    if (! DurableFiles::createFolder (folder, stagingName))
         return fail (reasonForFolderFailure (installFolder));
 
-    const StagingFolder staging { stagingFolder };
+    const StagingGuard staging { folder, stagingName };
+    StagedFolders folders;
+    folders.emplace ("", folder.openChild (stagingName, true));
+
+    if (! folders.at ("").isOpen())
+        return fail (reasonForFolderFailure (installFolder, folders.at ("").getError()));
+
     juce::HeapBlock<char> buffer (writeBlockSize);
-    std::set<juce::String> madeFolders;
-    juce::Array<juce::File> foldersInOrder;
 
     for (const auto& entry : plan)
     {
-        const auto folder = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath);
+        const auto parentPath = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath);
 
-        if (! createFoldersBelow (stagingFolder, folder, madeFolders, foldersInOrder))
-            return fail (reasonForFolderFailure (installFolder));
+        if (int error = 0; ! createFoldersBelow (folders, parentPath, error))
+            return fail (reasonForFolderFailure (installFolder, error));
 
         if (! entry.isFolder)
-            if (const auto result = writeEntry (entry, stagingFolder.getChildFile (entry.relativePath), installFolder, buffer);
-                result.failed())
+            if (const auto result = writeEntry (entry, folders.at (parentPath), installFolder, buffer); result.failed())
                 return result;
     }
 
     // Every file, then every folder's entries, on the disk, so that a power cut after the swap
     // finds the new bundle whole. Flushed together, they share the file system's commits.
     for (const auto& entry : plan)
-        if (! entry.isFolder && ! DurableFiles::flushFile (stagingFolder.getChildFile (entry.relativePath)))
+        if (! entry.isFolder
+            && ! DurableFiles::flushFile (folders.at (getParentPath (entry.relativePath)), entry.relativePath.fromLastOccurrenceOf ("/", false, false)))
             return fail (reasonForWriteFailure (installFolder, 1));
 
-    for (const auto& folder : foldersInOrder)
-        if (! DurableFiles::flushFolder (folder))
+    for (const auto& [path, staged] : folders)
+        if (path.isNotEmpty() && ! DurableFiles::flushFolder (staged))
             return fail (reasonForWriteFailure (installFolder, 1));
 
-    if (! holdsExactly (stagingFolder, plan))
+    if (! holdsExactly (folders.at (""), plan))
         return fail (FailureReason::fileNotWritten);
 
-    // The swap, which only renames within one folder: old aside, new in, flushed, then old deleted.
-    const auto bundle = installFolder.getChildFile (bundleName);
-    const auto newBundle = stagingFolder.getChildFile (bundleName);
-    juce::File oldBundle;
+    // The swap, which only renames: old aside, new in from the staging folder (whatever name that
+    // now has), flushed, then old deleted.
+    juce::String oldName;
 
-    if (bundle.exists() || bundle.isSymbolicLink())
+    if (DurableFiles::getEntryKind (folder, bundleName) != DurableFiles::EntryKind::missing)
     {
-        oldBundle = makeUnusedSibling (installFolder, bundleName, "old");
+        oldName = makeUnusedName (folder, bundleName, "old");
 
-        if (const auto result = renameWithin (bundle, oldBundle); result.failed())
+        if (const auto result = renameWithin (folder, bundleName, folder, oldName); result.failed())
             return result;
     }
 
-    if (const auto result = renameWithin (newBundle, bundle); result.failed())
+    if (const auto result = renameWithin (folders.at (""), bundleName, folder, bundleName); result.failed())
     {
-        if (oldBundle != juce::File() && renameWithin (oldBundle, bundle).failed())
-            return juce::Result::fail (result.getErrorMessage() + "; the old version is kept as " + oldBundle.getFileName());
+        if (oldName.isNotEmpty() && renameWithin (folder, oldName, folder, bundleName).failed())
+            return juce::Result::fail (result.getErrorMessage() + "; the old version is kept as " + oldName);
 
         return result;
     }
 
     // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
     // loaded module on Windows) stays until the next restart or run.
-    if (DurableFiles::flushFolder (installFolder) && oldBundle != juce::File())
-        discard (installFolder, bundleName, oldBundle);
+    if (DurableFiles::flushFolder (folder) && oldName.isNotEmpty())
+        discard (folder, bundleName, oldName);
 
     return juce::Result::ok();
 }
 
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
 {
-    if (bundleName.isEmpty() || ! installFolder.isDirectory())
+    if (bundleName.isEmpty())
         return juce::Result::ok();
 
-    const auto bundle = installFolder.getChildFile (bundleName);
+    // Only a folder that is not there holds no bundle; one that cannot be looked into might.
+    auto folder = Folder::open (installFolder);
 
-    if (! bundle.exists() && ! bundle.isSymbolicLink() && findLeftovers (installFolder, bundleName).isEmpty())
+    if (folder.wasMissing())
         return juce::Result::ok();
 
-    DurableFiles::BundleLock lock (installFolder, bundleName);
+    if (! folder.isOpen())
+        return fail (reasonForSystemError (folder.getError(), FailureReason::folderNotRead));
+
+    if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing && findLeftovers (folder, bundleName).isEmpty())
+        return juce::Result::ok();
+
+    DurableFiles::BundleLock lock (folder, bundleName);
 
     if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
-    repairLocked (installFolder, bundleName);
+    repairLocked (folder, bundleName);
 
-    if (! bundle.exists())
-    {
-        // A link that leads nowhere is no bundle, but it goes with the uninstall all the same.
-        if (bundle.isSymbolicLink())
-        {
-            DurableFiles::announceStep ("remove", bundle);
-
-            if (const auto outcome = removeTree (bundle); ! outcome.wasOk())
-                return fail (reasonForSystemError (outcome.firstError, FailureReason::fileNotMoved));
-        }
-
+    // Whatever has the bundle's name goes, as what it is: a link, even one that leads nowhere,
+    // goes as a link.
+    if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing)
         return juce::Result::ok();
-    }
 
-    const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
+    const auto removing = makeUnusedName (folder, bundleName, "removing");
 
-    if (const auto result = renameWithin (bundle, removing); result.failed())
+    if (const auto result = renameWithin (folder, bundleName, folder, removing); result.failed())
         return result;
 
     // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
-    DurableFiles::flushFolder (installFolder);
-    removeLeftover (removing);
+    DurableFiles::flushFolder (folder);
+    removeLeftover (folder, removing);
     return juce::Result::ok();
 }
 
 void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName)
 {
-    if (bundleName.isEmpty() || ! installFolder.isDirectory() || findLeftovers (installFolder, bundleName).isEmpty())
+    if (bundleName.isEmpty())
+        return;
+
+    const auto folder = Folder::open (installFolder);
+
+    if (! folder.isOpen() || findLeftovers (folder, bundleName).isEmpty())
         return;
 
     // A copy that holds the lock is at work on this bundle: what lies beside it is its own.
-    DurableFiles::BundleLock lock (installFolder, bundleName);
+    DurableFiles::BundleLock lock (folder, bundleName);
 
     if (lock.acquire (juce::RelativeTime()) == DurableFiles::BundleLock::Outcome::acquired)
-        repairLocked (installFolder, bundleName);
+        repairLocked (folder, bundleName);
 }
 
 void repairInterruptedRuns (const std::array<juce::File, numFormats>& installFolders, const juce::String& productName)

@@ -11,6 +11,7 @@ namespace FailureReason
     constexpr const char* fileNotMoved = "a file cannot be moved";
     constexpr const char* folderNotCreated = "the folder cannot be created";
     constexpr const char* fileNotWritten = "a file cannot be written";
+    constexpr const char* folderNotRead = "the folder cannot be read";
     constexpr const char* archiveDamaged = "the archive is damaged";
     constexpr const char* anotherRunning = "another installation is running";
 } // namespace FailureReason

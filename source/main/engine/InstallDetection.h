@@ -12,11 +12,14 @@ struct FormatStatus
 };
 
 /** The installed state of a format (0..2) in its install folder, compared with productVersion.
-    Reads the disk and changes nothing. */
+    A bundle whose module file is missing needs an update. Reads the disk and changes nothing. */
 FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::String& productName,
                                  const juce::String& productVersion, int formatIndex);
 
 /** The fixed file version ("a.b.c.d") of a Windows module, or "" when the file has none or cannot
-    be read. Windows answers through its version API; elsewhere the module's version resource is
-    read directly, so that the rows show versions there too. */
+    be read: the version resource read directly, through the handle of the plain file opened (the
+    same answer as Windows' version API), so that the rows show versions on Linux too. */
 juce::String readModuleVersion (const juce::File& module);
+
+/** Whether `module` is a plain file (through a link too): what a bundle's module must be. */
+bool isModulePresent (const juce::File& module);

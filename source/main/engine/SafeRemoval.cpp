@@ -3,12 +3,16 @@
 #include "main/engine/FailureReason.h"
 #include "main/engine/WindowsApi.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#if ! JUCE_WINDOWS
+#if JUCE_WINDOWS
+#include <aclapi.h>
+#include <sddl.h>
+#else
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -81,22 +85,21 @@ namespace
             return false;
         }
 
-        void removeEntry (const juce::File& path, int depth)
+        void removeEntry (HANDLE parent, const juce::String& name, const juce::File& path, int depth)
         {
             if (beforeEntry)
                 beforeEntry (path);
 
-            // The entry itself, never what a reparse point leads to. No delete sharing: while this
-            // handle is open nobody can rename or remove a folder, so the paths below it stay its own.
-            const auto handle = CreateFileW (path.getFullPathName().toWideCharPointer(),
-                                             DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            // The entry itself, reached through its folder's handle, never what a reparse point
+            // leads to. No delete sharing: while this handle is open nobody can rename or remove a
+            // folder, so the entries below it stay its own.
+            DWORD error = 0;
+            const auto handle = openRelative (parent, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                                              FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
 
-            if (handle == INVALID_HANDLE_VALUE)
+            if (handle == nullptr)
             {
-                const auto error = GetLastError();
-
                 if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
                     resisted (path, (int) error);
 
@@ -114,14 +117,15 @@ namespace
 
             // Wine shows a Unix symbolic link as a reparse point by its path, yet opens what it leads
             // to: such an entry is never entered, only removed by its path if Wine lets it go.
+            // Windows itself shows a reparse point through the handle, and never comes here.
             const auto pathAttributes = GetFileAttributesW (path.getFullPathName().toWideCharPointer());
 
             if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && pathAttributes != INVALID_FILE_ATTRIBUTES && (pathAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
             {
                 CloseHandle (handle);
-                const auto* name = path.getFullPathName().toWideCharPointer();
+                const auto* fullPath = path.getFullPathName().toWideCharPointer();
 
-                if (! ((pathAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW (name) : DeleteFileW (name)))
+                if (! ((pathAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW (fullPath) : DeleteFileW (fullPath)))
                     resisted (path, (int) GetLastError());
 
                 return;
@@ -138,8 +142,8 @@ namespace
                     return;
                 }
 
-                for (const auto& name : listFolder (handle))
-                    removeEntry (path.getChildFile (juce::String (name.c_str())), depth + 1);
+                for (const auto& child : listFolder (handle))
+                    removeEntry (handle, juce::String (child.c_str()), path.getChildFile (juce::String (child.c_str())), depth + 1);
             }
 
             if (! markForDeletion (handle, info.dwFileAttributes))
@@ -237,7 +241,8 @@ namespace
             // A file that is open without sharing, or loaded as a module, refuses to be opened for
             // writing with a sharing error.
             const auto handle = CreateFileW (path.getFullPathName().toWideCharPointer(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                                             nullptr);
 
             if (handle != INVALID_HANDLE_VALUE)
             {
@@ -277,7 +282,12 @@ RemovalOutcome removeTree (const juce::File& path, const std::function<void (con
     Remover remover { beforeEntry, {} };
 
 #if JUCE_WINDOWS
-    remover.removeEntry (path, 0);
+    const auto parent = DurableFiles::Folder::open (path.getParentDirectory());
+
+    if (parent.isOpen())
+        remover.removeEntry (parent.getHandle(), path.getFileName(), path, 0);
+    else if (! parent.wasMissing())
+        remover.resisted (path, parent.getError());
 #else
     const auto parent = open (path.getParentDirectory().getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 
@@ -296,6 +306,36 @@ RemovalOutcome removeTree (const juce::File& path, const std::function<void (con
     return remover.outcome;
 }
 
+RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::String& name,
+                           const std::function<void (const juce::File&)>& beforeEntry)
+{
+    Remover remover { beforeEntry, {} };
+
+#if JUCE_WINDOWS
+    if (parent.isOpen())
+        remover.removeEntry (parent.getHandle(), name, parent.getChildFile (name), 0);
+    else
+        remover.resisted (parent.getChildFile (name), ERROR_INVALID_HANDLE);
+#else
+    if (! parent.isOpen() || name.isEmpty() || name.containsChar ('/') || name == "." || name == "..")
+        remover.resisted (parent.getChildFile (name), EINVAL);
+    else
+        remover.removeEntry (parent.getDescriptor(), name.toStdString(), parent.getChildFile (name), 0);
+#endif
+
+    return remover.outcome;
+}
+
+RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name)
+{
+    auto outcome = removeTree (parent, name);
+
+    if (! outcome.wasOk())
+        removeAtNextRestart (outcome.resisted);
+
+    return outcome;
+}
+
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
 {
     auto outcome = removeTree (path);
@@ -311,8 +351,12 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files)
 #if JUCE_WINDOWS
     auto allScheduled = true;
 
+    // At boot SYSTEM removes them by their paths: only where no one else can change a folder on
+    // the way, so that no one can put a junction there first. Elsewhere they stay under their
+    // hidden names, and the next run removes them.
     for (const auto& file : files)
-        allScheduled = MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
+        allScheduled = onlyAdministratorsCanChange (file.getParentDirectory())
+                    && MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
 
     return allScheduled;
 #else
@@ -351,6 +395,114 @@ int renameEntry (const juce::File& source, const juce::File& target)
     return rename (from, to) == 0 ? 0 : errno;
 #endif
 }
+
+int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& sourceName,
+                 const DurableFiles::Folder& targetFolder, const juce::String& targetName)
+{
+#if JUCE_WINDOWS
+    // The entry itself, opened through its folder; renamed by handle into the target folder's
+    // handle, never replacing anything there.
+    DWORD error = 0;
+    const auto handle = openRelative (sourceFolder.getHandle(), sourceName, DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                      FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
+
+    if (handle == nullptr)
+        return (int) error;
+
+    error = renameRelative (handle, targetFolder.getHandle(), targetName);
+    CloseHandle (handle);
+    return (int) error;
+#else
+    for (const auto* name : { &sourceName, &targetName })
+        if (name->isEmpty() || name->containsChar ('/') || *name == "." || *name == "..")
+            return EINVAL;
+
+    const auto from = sourceFolder.getDescriptor();
+    const auto to = targetFolder.getDescriptor();
+
+#if JUCE_LINUX
+    if (renameat2 (from, sourceName.toRawUTF8(), to, targetName.toRawUTF8(), RENAME_NOREPLACE) == 0)
+        return 0;
+
+    if (errno != EINVAL)
+        return errno;
+#endif
+
+    struct stat existing;
+
+    if (fstatat (to, targetName.toRawUTF8(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+
+    return renameat (from, sourceName.toRawUTF8(), to, targetName.toRawUTF8()) == 0 ? 0 : errno;
+#endif
+}
+
+#if JUCE_WINDOWS
+namespace
+{
+    /** Administrators, SYSTEM or TrustedInstaller. */
+    bool isAdministrative (PSID sid)
+    {
+        static const auto trustedInstaller = []
+        {
+            PSID converted = nullptr;
+            ConvertStringSidToSidW (L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &converted);
+            return converted;
+        }();
+
+        return sid != nullptr && IsValidSid (sid)
+            && (IsWellKnownSid (sid, WinBuiltinAdministratorsSid) || IsWellKnownSid (sid, WinLocalSystemSid)
+                || (trustedInstaller != nullptr && EqualSid (sid, trustedInstaller)));
+    }
+
+    bool onlyAdministratorsCanChangeThisOne (const juce::File& folder)
+    {
+        PSID owner = nullptr;
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+
+        if (GetNamedSecurityInfoW (folder.getFullPathName().toWideCharPointer(), SE_FILE_OBJECT,
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl, nullptr,
+                                   &descriptor) != ERROR_SUCCESS)
+            return false;
+
+        // Rights that let someone add, remove or rename entries, or take the folder over.
+        constexpr DWORD changing = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER
+                                 | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+        auto only = dacl != nullptr && isAdministrative (owner); // no DACL at all lets everyone in
+
+        for (DWORD i = 0; only && i < dacl->AceCount; ++i)
+        {
+            ACE_HEADER* header = nullptr;
+
+            if (! GetAce (dacl, i, reinterpret_cast<void**> (&header)))
+                only = false;
+            else if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE)
+                continue;
+            else if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+                only = false; // a kind this check does not read: not shown to be safe
+            else if (const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*> (header); (ace->Mask & changing) != 0)
+                only = isAdministrative (const_cast<DWORD*> (&ace->SidStart));
+        }
+
+        LocalFree (descriptor);
+        return only;
+    }
+} // namespace
+
+bool onlyAdministratorsCanChange (const juce::File& folder)
+{
+    for (auto f = folder;; f = f.getParentDirectory())
+    {
+        if (! onlyAdministratorsCanChangeThisOne (f))
+            return false;
+
+        if (f.getParentDirectory() == f)
+            return true;
+    }
+}
+#endif
 
 int getLastSystemError()
 {

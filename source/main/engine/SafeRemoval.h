@@ -2,6 +2,8 @@
 // removal failed.
 #pragma once
 
+#include "main/engine/DurableFiles.h"
+
 #include <juce_core/juce_core.h>
 
 #include <functional>
@@ -28,8 +30,16 @@ struct RemovalOutcome
 RemovalOutcome removeTree (const juce::File& path,
                            const std::function<void (const juce::File&)>& beforeEntry = {});
 
+/** Removes the entry `name` of the held folder `parent` and everything below it, as the other
+    removeTree does; the entry is reached through `parent`, never by its path. */
+RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::String& name,
+                           const std::function<void (const juce::File&)>& beforeEntry = {});
+
 /** Removes `path` as removeTree does; what resists is handed to removeAtNextRestart. */
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path);
+
+/** Removes the entry `name` of `parent` as removeTree does; what resists is handed to removeAtNextRestart. */
+RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name);
 
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is
     elevated). Elsewhere there is no such thing: returns false. */
@@ -38,6 +48,12 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files);
 /** Renames `source` to `target`, which must not exist, without copying and without following a
     link at `source`. Returns 0, or the system's error code. */
 int renameEntry (const juce::File& source, const juce::File& target);
+
+/** Renames the entry `sourceName` of the held folder `sourceFolder` to `targetName` in
+    `targetFolder` (the same or another folder of the same disk), as the other renameEntry does;
+    both are reached through their folders, never by path. */
+int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& sourceName,
+                 const DurableFiles::Folder& targetFolder, const juce::String& targetName);
 
 /** The system's error code of the last failed call on this thread. */
 int getLastSystemError();

@@ -7,6 +7,7 @@
 #include "main/engine/BundleInstaller.h"
 #include "main/engine/Catalogue.h"
 #include "main/engine/DurableFiles.h"
+#include "main/engine/InstallRun.h"
 #include "main/engine/SafeRemoval.h"
 #include "main/engine/ZipDirectory.h"
 

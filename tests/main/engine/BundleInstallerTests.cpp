@@ -11,7 +11,8 @@ TEST_P (InstallEachFormatTest, createsTheInstallFolderAndUnpacksTheBundleExactly
     const auto archive = carriedArchive (formatIndex);
     ASSERT_FALSE (installFolder.getParentDirectory().exists());
 
-    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+    const auto installed = install (installFolder, formatIndex, archive);
+    ASSERT_TRUE (installed.wasOk()) << installed.getErrorMessage();
 
     // Only the bundle: no staging folder or anything else beside it.
     EXPECT_TRUE (sameTree (snapshot (installFolder), unpackWithJuce (archive, folder / "reference")));
@@ -51,7 +52,8 @@ TEST_P (InstallEachFormatTest, replacesAnOldBundleWholeAndTouchesNothingElse)
         if (path != bundleName && path.rfind (bundleName + "/", 0) != 0)
             neighbours[path] = bytes;
 
-    ASSERT_TRUE (install (installFolder, formatIndex, archive).wasOk());
+    const auto installed = install (installFolder, formatIndex, archive);
+    ASSERT_TRUE (installed.wasOk()) << installed.getErrorMessage();
 
     auto expected = neighbours;
 
@@ -111,21 +113,39 @@ Tree with (Tree tree, const Tree& more)
     return tree;
 }
 
+// Moved-aside names carry the time (milliseconds since 1970) before the random part; copies an
+// earlier version moved aside have the random part only.
 const LeftoverCase leftoverCases[] = {
     { "killedBetweenTheTwoRenames",
-      with (neighbour, { { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" },
-                         { ".Morvane4.vst3.staging-0badf00d/Morvane4.vst3/Plugin.ico", "new" },
-                         { ".Morvane4.vst3.lock", "" } }),
+      with (neighbour, { { ".Morvane4.vst3.old-0001765297800123-9abcdef0/desktop.ini", "old" },
+                         { ".Morvane4.vst3.staging-0badf00d/Morvane4.vst3/Plugin.ico", "new" } }),
       with (neighbour, { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "old" } }) },
+    { "killedBetweenTheTwoRenamesOfAnEarlierVersion",
+      { { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" } },
+      { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "old" } } },
     { "killedAfterTheSwap",
-      with (neighbour, { { "Morvane4.vst3/desktop.ini", "new" }, { ".Morvane4.vst3.old-9abcdef0/desktop.ini", "old" } }),
+      with (neighbour, { { "Morvane4.vst3/desktop.ini", "new" }, { ".Morvane4.vst3.old-0001765297800123-9abcdef0/desktop.ini", "old" } }),
       with (neighbour, { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "new" } }) },
     { "killedWhileRemoving",
       { { ".Morvane4.vst3.removing-12345678/desktop.ini", "half removed" } },
       {} },
-    { "twoMovedAsideCopiesAreNotOneWholeCopy",
-      { { ".Morvane4.vst3.old-00000001/desktop.ini", "one" }, { ".Morvane4.vst3.old-00000002/desktop.ini", "two" } },
-      {} },
+    { "theNewestOfSeveralMovedAsideCopiesComesBack",
+      { { ".Morvane4.vst3.old-0001765297800123-ffffffff/desktop.ini", "older" },
+        { ".Morvane4.vst3.old-0001765297900000-00000001/desktop.ini", "newest" },
+        { ".Morvane4.vst3.old-0badf00d/desktop.ini", "of an earlier version" } },
+      { { "Morvane4.vst3/", "" }, { "Morvane4.vst3/desktop.ini", "newest" } } },
+    { "aUsersLookAlikeNamesAreLeftAlone",
+      { { ".Morvane4.vst3.old-backup/desktop.ini", "the user's" },
+        { ".Morvane4.vst3.old-0badf00/desktop.ini", "seven digits" },
+        { ".Morvane4.vst3.old-0BADF00D/desktop.ini", "capitals" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/file", "a time where none belongs" },
+        { ".Morvane4.vst3.removing-0badf00d.keep", "more after the random part" } },
+      { { ".Morvane4.vst3.old-backup/", "" }, { ".Morvane4.vst3.old-backup/desktop.ini", "the user's" },
+        { ".Morvane4.vst3.old-0badf00/", "" }, { ".Morvane4.vst3.old-0badf00/desktop.ini", "seven digits" },
+        { ".Morvane4.vst3.old-0BADF00D/", "" }, { ".Morvane4.vst3.old-0BADF00D/desktop.ini", "capitals" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/", "" },
+        { ".Morvane4.vst3.staging-1765297800123-0badf00d/file", "a time where none belongs" },
+        { ".Morvane4.vst3.removing-0badf00d.keep", "more after the random part" } } },
 };
 
 INSTANTIATE_TEST_SUITE_P (Leftovers, RepairTest, testing::ValuesIn (leftoverCases),
@@ -235,6 +255,40 @@ TEST_F (BundleInstallerTest, uninstallRemovesOnlyTheBundle)
     EXPECT_TRUE (sameTree (snapshot (installFolder), expected));
 }
 
+#if ! JUCE_WINDOWS
+/** An install folder that cannot be looked into, and how: root reads every folder whatever its
+    permissions, so these fail for another reason. */
+struct UnreadableFolder
+{
+    const char* name;
+    juce::String relativePath;
+};
+
+class UnreadableFolderTest : public BundleInstallerTest, public testing::WithParamInterface<UnreadableFolder>
+{
+};
+
+TEST_P (UnreadableFolderTest, anUninstallFailsWithTheReasonAndChangesNothing)
+{
+    writeFile (folder / "a file", "in the way");
+    const auto before = snapshot (folder.get());
+    const std::array<juce::File, numFormats> folders { folder / GetParam().relativePath, installFolder, installFolder };
+
+    const auto report = runFormats ({ true, false, false }, true, folders, "Morvane4", {});
+
+    EXPECT_EQ (report.getFailureLines(), juce::StringArray ("VST3 not removed: the folder cannot be read. Nothing was changed."));
+    EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
+}
+
+const UnreadableFolder unreadableFolders[] = {
+    { "aFileOnThePath_ENOTDIR", "a file/VST3" },
+    { "aNameTooLong_ENAMETOOLONG", juce::String::repeatedString ("x", 300) + "/VST3" },
+};
+
+INSTANTIATE_TEST_SUITE_P (Folders, UnreadableFolderTest, testing::ValuesIn (unreadableFolders),
+                          [] (const testing::TestParamInfo<UnreadableFolder>& param) { return std::string (param.param.name); });
+#endif
+
 TEST_F (BundleInstallerTest, uninstallingAMissingBundleChangesNothing)
 {
     writeFile (installFolder.getChildFile ("Other.vst3/file"), "a neighbour");
@@ -284,8 +338,12 @@ TEST_P (InterferenceTest, failsTheRunAndLeavesTheOldBundleWithoutLeftovers)
 }
 
 const Interference interferences[] = {
+   #if ! JUCE_WINDOWS
+    // On Windows the run holds the staging folder and the folders in it open: their deletion
+    // waits until the run lets go.
     { "stagingFolderVanishesBeforeAFolderIsMade", "create folder", 3,
       [] (const juce::File& staging) { staging.deleteRecursively(); }, "the folder cannot be created" },
+   #endif
     { "stagingFolderVanishesBeforeAFileIsWritten", "write file", 2,
       [] (const juce::File& staging) { staging.deleteRecursively(); }, "a file cannot be written" },
     { "aStrangerFileAppearsInTheStagedBundle", "flush folder", 1,
@@ -298,3 +356,136 @@ const Interference interferences[] = {
 
 INSTANTIATE_TEST_SUITE_P (Staging, InterferenceTest, testing::ValuesIn (interferences),
                           [] (const testing::TestParamInfo<Interference>& param) { return std::string (param.param.name); });
+
+#if ! JUCE_WINDOWS
+//==============================================================================
+/** Something a user who can write to the install folder put at a name the run uses. */
+enum class Plant
+{
+    linkToAFile,
+    linkToAFolder,
+    fifo,
+    hardLinkToAFile
+};
+
+const char* const plantedNames[] = { "Morvane4.vst3", ".Morvane4.vst3.staging-0badf00d", ".Morvane4.vst3.removing-0badf00d",
+                                     ".Morvane4.vst3.old-0001765297800123-0badf00d", ".Morvane4.vst3.old-0badf00d",
+                                     ".Morvane4.vst3.lock" };
+
+class PlantedNameTest : public BundleInstallerTest, public testing::WithParamInterface<std::tuple<const char*, Plant>>
+{
+protected:
+    void SetUp() override
+    {
+        writeFile (outside.getChildFile ("precious.txt"), "not the installer's");
+        writeFile (outside.getChildFile ("folder/inside.txt"), "not the installer's either");
+        outsideBefore = snapshot (outside);
+    }
+
+    /** Puts the plant in place; returns its file type as lstat gives it. */
+    mode_t plant() const
+    {
+        const auto path = installFolder.getChildFile (std::get<0> (GetParam())).getFullPathName();
+        const auto precious = outside.getChildFile ("precious.txt").getFullPathName();
+        int result = -1;
+
+        switch (std::get<1> (GetParam()))
+        {
+            case Plant::linkToAFile:     result = ::symlink (precious.toRawUTF8(), path.toRawUTF8()); break;
+            case Plant::linkToAFolder:   result = ::symlink (outside.getChildFile ("folder").getFullPathName().toRawUTF8(), path.toRawUTF8()); break;
+            case Plant::fifo:            result = ::mkfifo (path.toRawUTF8(), 0666); break;
+            case Plant::hardLinkToAFile: result = ::link (precious.toRawUTF8(), path.toRawUTF8()); break;
+        }
+
+        EXPECT_EQ (result, 0) << strerror (errno);
+        return typeOfPlant();
+    }
+
+    mode_t typeOfPlant() const
+    {
+        struct stat info;
+        return ::lstat (installFolder.getChildFile (std::get<0> (GetParam())).getFullPathName().toRawUTF8(), &info) == 0
+                   ? info.st_mode & S_IFMT
+                   : 0;
+    }
+
+    juce::File outside = folder / "outside";
+    Tree outsideBefore;
+};
+
+TEST_P (PlantedNameTest, isRemovedAsItselfOrLeftAloneAndNeverFollowed)
+{
+    const auto name = juce::String (std::get<0> (GetParam()));
+    const auto isLockName = name.endsWith (".lock"); // a name the run no longer uses
+
+    for (const auto uninstall : { false, true })
+    {
+        SCOPED_TRACE (uninstall ? "uninstall" : "install");
+        installFolder.deleteRecursively();
+
+        if (name != "Morvane4.vst3")
+            makeOldBundle (0);
+
+        ASSERT_TRUE (installFolder.createDirectory().wasOk());
+        const auto planted = plant();
+
+        const auto result = uninstall ? uninstallBundle (installFolder, "Morvane4.vst3") : install (installFolder, 0, carriedArchive (0));
+
+        EXPECT_TRUE (result.wasOk()) << result.getErrorMessage();
+        EXPECT_TRUE (sameTree (snapshot (outside), outsideBefore));
+
+        // Checked, and a plant that stays taken away, before the snapshot, which would wait at a FIFO.
+        const auto newBundleThere = name == "Morvane4.vst3" && ! uninstall;
+        ASSERT_EQ (typeOfPlant(), isLockName ? planted : newBundleThere ? S_IFDIR : 0);
+
+        if (isLockName)
+        {
+            ASSERT_EQ (::unlink (installFolder.getChildFile (name).getFullPathName().toRawUTF8()), 0);
+        }
+
+        EXPECT_TRUE (sameTree (snapshot (installFolder), uninstall ? Tree() : unpackWithJuce (carriedArchive (0), folder / "reference")));
+    }
+}
+
+TEST_F (PlantedNameTest, aStagingFolderSwappedForALinkWhileBeingWrittenLeadsNowhere)
+{
+    makeOldBundle (0);
+    const auto movedAway = folder / "moved away";
+    int files = 0;
+
+    // After the first file, the staging folder goes elsewhere and a link to the outside takes its name.
+    const ScopedStepHook hook ([&] (const char* step, const juce::File& target)
+                               {
+                                   if (juce::String (step) != "write file" || ++files != 2)
+                                       return;
+
+                                   auto staging = target;
+
+                                   while (staging.getParentDirectory() != installFolder)
+                                       staging = staging.getParentDirectory();
+
+                                   ASSERT_TRUE (staging.moveFileTo (movedAway));
+                                   ASSERT_TRUE (outside.getChildFile ("folder").createSymbolicLink (staging, true));
+                               });
+
+    const auto result = install (installFolder, 0, carriedArchive (0));
+
+    // The files went on into the folder the run made, wherever it is now, and the swap took them from there.
+    EXPECT_TRUE (result.wasOk()) << result.getErrorMessage();
+    EXPECT_EQ (files, 4);
+    EXPECT_TRUE (sameTree (snapshot (outside), outsideBefore));
+    EXPECT_TRUE (sameTree (snapshot (installFolder), unpackWithJuce (carriedArchive (0), folder / "reference")));
+}
+
+std::string nameOfPlantCase (const testing::TestParamInfo<std::tuple<const char*, Plant>>& info)
+{
+    const char* const kinds[] = { "linkToAFile", "linkToAFolder", "fifo", "hardLinkToAFile" };
+    return juce::String (std::get<0> (info.param)).retainCharacters ("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789").toStdString()
+         + "_" + kinds[(int) std::get<1> (info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P (Plants, PlantedNameTest,
+                          testing::Combine (testing::ValuesIn (plantedNames),
+                                            testing::Values (Plant::linkToAFile, Plant::linkToAFolder, Plant::fifo, Plant::hardLinkToAFile)),
+                          nameOfPlantCase);
+#endif

@@ -3,17 +3,20 @@
 #if JUCE_LINUX
 //==============================================================================
 #ifdef TW_TRACED_INSTALL
-/** One successful system call of a recorded run: its name, the paths strace showed for its file
-    descriptors (-y), and the path strings it was given (other strings are cut short by -s 0). */
+/** One system call of a recorded run: its name, the paths strace showed for its file descriptors
+    (-y), and the path strings it was given (other strings are cut short by -s 0), each a whole
+    path; whether every path was given as a plain name inside a folder's descriptor; and whether
+    it succeeded. */
 struct TracedCall
 {
     std::string name;
     std::vector<std::string> descriptorPaths, strings;
+    bool relative = false, succeeded = false;
 };
 
 std::vector<TracedCall> readTrace (const juce::File& log)
 {
-    static const std::regex callPattern (R"(^\d+\s+(\w+)\((.*)\) = \d+)"), stringPattern (R"("((?:[^"\\]|\\.)*)\")"),
+    static const std::regex callPattern (R"(^\d+\s+(\w+)\((.*)\) = (-?)\d+)"), stringPattern (R"("((?:[^"\\]|\\.)*)\")"),
         descriptorPattern (R"(<([^>]*)>)");
     std::vector<TracedCall> calls;
 
@@ -25,7 +28,7 @@ std::vector<TracedCall> readTrace (const juce::File& log)
         if (! std::regex_search (text, call, callPattern))
             continue;
 
-        TracedCall traced { call[1], {}, {} };
+        TracedCall traced { call[1], {}, {}, false, call[3].str().empty() };
         const auto arguments = call[2].str();
 
         for (std::sregex_iterator m (arguments.begin(), arguments.end(), stringPattern), end; m != end; ++m)
@@ -36,24 +39,60 @@ std::vector<TracedCall> readTrace (const juce::File& log)
         for (std::sregex_iterator m (withoutStrings.begin(), withoutStrings.end(), descriptorPattern), end; m != end; ++m)
             traced.descriptorPaths.push_back ((*m)[1]);
 
+        // A name given relative to a folder's descriptor (renameat2, unlinkat) becomes the whole path.
+        traced.relative = ! traced.strings.empty() && traced.descriptorPaths.size() >= traced.strings.size()
+                          && std::none_of (traced.strings.begin(), traced.strings.end(),
+                                           [] (const std::string& name) { return name.find ('/') != std::string::npos; });
+
+        if (traced.relative)
+            for (size_t i = 0; i < traced.strings.size(); ++i)
+                traced.strings[i] = traced.descriptorPaths[i] + "/" + traced.strings[i];
+
         calls.push_back (traced);
     }
 
     return calls;
 }
 
+/** The calls of one install of the carried VST3 bundle into `installFolder`, in a process of its own. */
+std::vector<TracedCall> traceInstall (const juce::File& installFolder, const juce::File& log, const char* calls)
+{
+    juce::ChildProcess strace;
+    EXPECT_TRUE (strace.start (juce::StringArray { "strace", "-f", "-qq", "-y", "-s", "0", "-o", log.getFullPathName(),
+                                                   "-e", calls, TW_TRACED_INSTALL, installFolder.getFullPathName() }));
+    const auto output = strace.readAllProcessOutput();
+    EXPECT_EQ (strace.getExitCode(), 0u) << output;
+    return readTrace (log);
+}
+
+TEST_F (BundleInstallerTest, reachesEveryNameInTheInstallFolderThroughTheHeldFolder)
+{
+    makeOldBundle (0);
+    writeFile (installFolder.getChildFile (".Morvane4.vst3.removing-0badf00d/Contents/file"), "left by a killed run");
+    const auto below = installFolder.getFullPathName().toStdString() + "/";
+    size_t reached = 0;
+
+    for (const auto& call : traceInstall (installFolder, folder / "trace.log", "trace=%file,flock"))
+    {
+        for (const auto& path : call.strings)
+        {
+            if (path.size() > below.size() && path.rfind (below, 0) == 0)
+            {
+                EXPECT_TRUE (call.relative) << call.name << " by path: " << path;
+                ++reached;
+            }
+        }
+    }
+
+    EXPECT_GT (reached, 30u); // the repair, the staging, the swap and the removals all took part
+}
+
 TEST_F (BundleInstallerTest, flushesTheNewBundleBeforeTheSwapAndTheSwapBeforeTheOldBundleIsDeleted)
 {
     makeOldBundle (0);
     const auto log = folder / "trace.log";
-    juce::ChildProcess strace;
-    ASSERT_TRUE (strace.start (juce::StringArray { "strace", "-f", "-qq", "-y", "-s", "0", "-o", log.getFullPathName(),
-                                                   "-e", "trace=write,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,rmdir",
-                                                   TW_TRACED_INSTALL, installFolder.getFullPathName() }));
-    const auto output = strace.readAllProcessOutput();
-    ASSERT_EQ (strace.getExitCode(), 0u) << output;
-
-    const auto calls = readTrace (log);
+    auto calls = traceInstall (installFolder, log, "trace=write,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat,rmdir");
+    calls.erase (std::remove_if (calls.begin(), calls.end(), [] (const TracedCall& call) { return ! call.succeeded; }), calls.end());
     const auto bundle = installFolder.getChildFile ("Morvane4.vst3").getFullPathName().toStdString();
     const auto isFlush = [] (const TracedCall& call) { return call.name == "fsync" || call.name == "fdatasync"; };
     const auto pathOf = [] (const TracedCall& call) { return call.descriptorPaths.empty() ? std::string() : call.descriptorPaths.back(); };
@@ -98,13 +137,12 @@ TEST_F (BundleInstallerTest, flushesTheNewBundleBeforeTheSwapAndTheSwapBeforeThe
 
     for (size_t i = calls.size(); i-- > swapIn;)
     {
-        const auto removed = calls[i].name == "unlinkat" ? pathOf (calls[i]) + "/" + calls[i].strings[0]
-                                                         : calls[i].strings.empty() ? std::string() : calls[i].strings[0];
+        const auto removed = calls[i].strings.empty() ? std::string() : calls[i].strings[0];
 
         if (isFlush (calls[i]) && pathOf (calls[i]) == installFolder.getFullPathName().toStdString())
             folderFlushed = i;
         else if ((calls[i].name == "unlink" || calls[i].name == "unlinkat" || calls[i].name == "rmdir")
-                 && removed.find (".staging-") == std::string::npos && removed.find (".lock") == std::string::npos)
+                 && removed.find (".staging-") == std::string::npos)
             firstDeletion = i;
     }
 
@@ -170,26 +208,63 @@ TEST_F (BundleInstallerTest, aSecondCopyNeverTouchesTheFirstOnesBundle)
         close (fd);
 }
 
+TEST_F (BundleInstallerTest, theLockIsNoFileAndStillKeepsOutASecondCopyAndTheOtherFormatsOfTheFolder)
+{
+    ASSERT_TRUE (installFolder.createDirectory().wasOk());
+    using Lock = DurableFiles::BundleLock;
+
+    {
+        Lock first (installFolder, "Morvane4.vst3");
+        ASSERT_EQ (first.acquire (juce::RelativeTime()), Lock::Outcome::acquired);
+
+        // Nothing in the folder that could be removed, replaced or linked to take the lock away.
+        EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+
+        Lock second (installFolder, "Morvane4.vst3"), otherFormat (DurableFiles::Folder::open (installFolder), "Morvane4.clap");
+        EXPECT_EQ (second.acquire (juce::RelativeTime::milliseconds (100)), Lock::Outcome::busy);
+        EXPECT_EQ (otherFormat.acquire (juce::RelativeTime()), Lock::Outcome::busy);
+    }
+
+    Lock afterwards (installFolder, "Morvane4.vst3");
+    EXPECT_EQ (afterwards.acquire (juce::RelativeTime()), Lock::Outcome::acquired);
+    EXPECT_EQ (Lock (folder / "missing", "Morvane4.vst3").acquire (juce::RelativeTime()), Lock::Outcome::cannotCreate);
+}
+
 //==============================================================================
 struct InterruptedRun
 {
     const char* name;
     int formatIndex;
     bool uninstall;
+    bool linkedBundle; // the old bundle is a link to a developer's build outside the folder
 };
 
 void PrintTo (const InterruptedRun& run, std::ostream* out) { *out << run.name; }
 
 class InterruptedRunTest : public BundleInstallerTest, public testing::WithParamInterface<InterruptedRun>
 {
+protected:
+    void makeOldOne() const
+    {
+        if (! GetParam().linkedBundle)
+            return makeOldBundle (GetParam().formatIndex);
+
+        ASSERT_TRUE (installFolder.createDirectory().wasOk());
+        ASSERT_TRUE (build.createSymbolicLink (getBundlePath (installFolder, "Morvane4", GetParam().formatIndex), true));
+    }
+
+    const juce::File build = folder / "build/Morvane4.vst3";
 };
 
 TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundleAndNothingElse)
 {
-    const auto [name, formatIndex, uninstall] = GetParam();
+    const auto [name, formatIndex, uninstall, linkedBundle] = GetParam();
     const auto bundleName = getBundleName ("Morvane4", formatIndex);
+    const auto bundle = installFolder.getChildFile (bundleName);
     const auto archive = carriedArchive (formatIndex);
-    makeOldBundle (formatIndex);
+    writeFile (build.getChildFile ("Contents/x86_64-win/Morvane4.vst3"), "the developer's build");
+    const auto buildTree = snapshot (build);
+    makeOldOne();
     const auto oldTree = snapshot (installFolder);
     const auto newTree = uninstall ? Tree() : unpackWithJuce (archive, folder / "reference");
     constexpr int killed = 42;
@@ -208,15 +283,17 @@ TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundl
 
         repairInterruptedRun (installFolder, bundleName); // the next start
         const auto now = snapshot (installFolder);
-        const auto isNew = sameTree (now, newTree);
+        const auto isNew = sameTree (now, newTree) && ! bundle.isSymbolicLink();
         ASSERT_TRUE (isNew || sameTree (now, oldTree)) << "killed at step " << n << ": " << sameTree (now, oldTree).message();
+        ASSERT_TRUE (isNew || bundle.isSymbolicLink() == linkedBundle) << "killed at step " << n << ": the link was not kept";
+        ASSERT_TRUE (sameTree (snapshot (build), buildTree)) << "killed at step " << n;
         outcomes.add (isNew ? "new" : "old");
 
         if (exitCode == 0)
             break;
 
         installFolder.deleteRecursively();
-        makeOldBundle (formatIndex);
+        makeOldOne();
     }
 
     // Old up to one step, new from then on; and the run did finish.
@@ -227,10 +304,12 @@ TEST_P (InterruptedRunTest, killedAtAnyStepTheNextStartLeavesTheOldOrTheNewBundl
 }
 
 const InterruptedRun interruptedRuns[] = {
-    { "updateOfAFolderBundle", 0, false },
-    { "updateOfASingleFileBundle", 1, false },
-    { "uninstallOfAFolderBundle", 2, true },
-    { "uninstallOfASingleFileBundle", 1, true },
+    { "updateOfAFolderBundle", 0, false, false },
+    { "updateOfASingleFileBundle", 1, false, false },
+    { "uninstallOfAFolderBundle", 2, true, false },
+    { "uninstallOfASingleFileBundle", 1, true, false },
+    { "updateOfALinkedBundle", 0, false, true },
+    { "uninstallOfALinkedBundle", 0, true, true },
 };
 
 INSTANTIATE_TEST_SUITE_P (Runs, InterruptedRunTest, testing::ValuesIn (interruptedRuns),

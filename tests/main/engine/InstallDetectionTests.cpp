@@ -1,7 +1,16 @@
 #include "TestFolder.h"
+#include "main/engine/BundleInstaller.h"
 #include "main/engine/InstallDetection.h"
 
+#include <BinaryData.h>
+
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#if ! JUCE_WINDOWS
+ #include <sys/stat.h>
+#endif
 
 namespace
 {
@@ -105,44 +114,66 @@ protected:
     juce::File installFolder = folder / "Plug-Ins";
 };
 
-TEST_F (BundleShapesTest, aBundleFolderWithoutItsModuleIsInstalledWithoutVersion)
+/** A bundle in place whose module file is missing, in one of the shapes that leave it out. */
+struct MissingModule
 {
-    (installFolder.getChildFile ("Morvane4.vst3/Contents/Resources")).createDirectory();
-    (installFolder.getChildFile ("Morvane4.aaxplugin")).createDirectory();
+    const char* name;
+    int formatIndex;
+    std::function<void (const juce::File& installFolder)> make;
+};
 
-    EXPECT_EQ (detect (0).statusText, "INSTALLED");
-    EXPECT_EQ (detect (2).statusText, "INSTALLED");
+void PrintTo (const MissingModule& missing, std::ostream* out) { *out << missing.name; }
+
+class MissingModuleTest : public BundleShapesTest, public testing::WithParamInterface<MissingModule>
+{
+};
+
+TEST_P (MissingModuleTest, needsAnUpdateAndInstallingPutsItRight)
+{
+    GetParam().make (installFolder);
+    const auto formatIndex = GetParam().formatIndex;
+
+    const auto status = detect (formatIndex);
+    EXPECT_EQ (status.state, InstallState::NeedsUpdate);
+    EXPECT_EQ (status.statusText, "NEEDS UPDATE");
+    EXPECT_EQ (status.installedVersion, "");
+
+    const std::pair<const char*, int> archives[] = { { BinaryData::vst3_zip, BinaryData::vst3_zipSize },
+                                                     { BinaryData::clap_zip, BinaryData::clap_zipSize },
+                                                     { BinaryData::aax_zip, BinaryData::aax_zipSize } };
+    const auto [archive, size] = archives[formatIndex];
+    ASSERT_TRUE (installBundle (installFolder, getBundleName ("Morvane4", formatIndex), archive, (size_t) size).wasOk());
+
+    EXPECT_EQ (detect (formatIndex).statusText, "v4.0.2.0 INSTALLED");
 }
 
-TEST_F (BundleShapesTest, aVst3BundleThatIsAPlainFileIsInstalledWithoutVersion)
-{
-    ASSERT_TRUE (moduleOfVersion ("4.0.1.0").copyFileTo (installFolder.getChildFile ("Morvane4.vst3")));
+const MissingModule missingModules[] = {
+    { "aVst3FolderWithoutItsModule", 0, [] (const juce::File& f) { f.getChildFile ("Morvane4.vst3/Contents/Resources").createDirectory(); } },
+    { "anEmptyAaxFolder", 2, [] (const juce::File& f) { f.getChildFile ("Morvane4.aaxplugin").createDirectory(); } },
+    { "aVst3ThatIsAPlainFile", 0, [] (const juce::File& f) { moduleOfVersion ("4.0.1.0").copyFileTo (f.getChildFile ("Morvane4.vst3")); } },
+    { "aClapThatIsAFolder", 1, [] (const juce::File& f) { f.getChildFile ("Morvane4.clap/Contents").createDirectory(); } },
+    { "aVst3ModuleAtTheAaxPlace", 0, [] (const juce::File& f)
+      {
+          f.getChildFile ("Morvane4.vst3/Contents/x64").createDirectory();
+          moduleOfVersion ("4.0.1.0").copyFileTo (f.getChildFile ("Morvane4.vst3/Contents/x64/Morvane4.vst3"));
+      } },
+    { "anAaxModuleAtTheVst3Place", 2, [] (const juce::File& f)
+      {
+          f.getChildFile ("Morvane4.aaxplugin/Contents/x86_64-win").createDirectory();
+          moduleOfVersion ("4.0.1.0").copyFileTo (f.getChildFile ("Morvane4.aaxplugin/Contents/x86_64-win/Morvane4.aaxplugin"));
+      } },
+   #if ! JUCE_WINDOWS
+    { "aFifoInTheModulesPlace", 1, [] (const juce::File& f) { ::mkfifo (f.getChildFile ("Morvane4.clap").getFullPathName().toRawUTF8(), 0644); } },
+   #endif
+};
 
-    const auto status = detect (0);
-    EXPECT_EQ (status.state, InstallState::Installed);
-    EXPECT_EQ (status.statusText, "INSTALLED");
-}
+INSTANTIATE_TEST_SUITE_P (Shapes, MissingModuleTest, testing::ValuesIn (missingModules),
+                          [] (const testing::TestParamInfo<MissingModule>& param) { return std::string (param.param.name); });
 
-TEST_F (BundleShapesTest, aClapIsReadAsTheFileItselfAndAClapFolderHasNoVersion)
+TEST_F (BundleShapesTest, aClapIsReadAsTheFileItself)
 {
     ASSERT_TRUE (moduleOfVersion ("3.12.0.0").copyFileTo (installFolder.getChildFile ("Morvane4.clap")));
     EXPECT_EQ (detect (1).statusText, "v3.12.0.0 NEEDS UPDATE");
-
-    ASSERT_TRUE ((installFolder.getChildFile ("Morvane4.clap")).deleteFile());
-    (installFolder.getChildFile ("Morvane4.clap/Contents")).createDirectory();
-    EXPECT_EQ (detect (1).statusText, "INSTALLED");
-}
-
-TEST_F (BundleShapesTest, theModuleIsFoundAtItsOwnPathInEachBundle)
-{
-    // A module at the other format's place is not read.
-    ASSERT_TRUE ((installFolder.getChildFile ("Morvane4.vst3/Contents/x64")).createDirectory().wasOk());
-    ASSERT_TRUE (moduleOfVersion ("4.0.1.0").copyFileTo (installFolder.getChildFile ("Morvane4.vst3/Contents/x64/Morvane4.vst3")));
-    ASSERT_TRUE ((installFolder.getChildFile ("Morvane4.aaxplugin/Contents/x86_64-win")).createDirectory().wasOk());
-    ASSERT_TRUE (moduleOfVersion ("4.0.1.0").copyFileTo (installFolder.getChildFile ("Morvane4.aaxplugin/Contents/x86_64-win/Morvane4.aaxplugin")));
-
-    EXPECT_EQ (detect (0).statusText, "INSTALLED");
-    EXPECT_EQ (detect (2).statusText, "INSTALLED");
 }
 
 TEST_F (BundleShapesTest, aDamagedModuleCountsAsInstalledWithoutVersion)
