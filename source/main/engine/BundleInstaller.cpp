@@ -301,21 +301,25 @@ namespace
     }
 
     //==============================================================================
-    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or run. */
-    void removeLeftover (const juce::File& file)
+    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or
+        run, and what waits for the restart is added to `removedAtRestart` when one is given. */
+    void removeLeftover (const juce::File& file, juce::Array<juce::File>* removedAtRestart)
     {
         DurableFiles::announceStep ("remove", file);
-        removeTreeNowOrAtRestart (file);
+
+        if (const auto outcome = removeTreeNowOrAtRestart (file); outcome.leftForRestart && removedAtRestart != nullptr)
+            removedAtRestart->addArray (outcome.resisted);
     }
 
     /** Takes a copy out of the hosts' sight under a name that start-up never restores, then
         deletes it. A copy that cannot be moved stays whole under its name, for the next run. */
-    void discard (const juce::File& installFolder, const juce::String& bundleName, const juce::File& copy)
+    void discard (const juce::File& installFolder, const juce::String& bundleName, const juce::File& copy,
+                  juce::Array<juce::File>* removedAtRestart)
     {
         const auto removing = makeUnusedSibling (installFolder, bundleName, "removing");
 
         if (renameWithin (copy, removing).wasOk())
-            removeLeftover (removing);
+            removeLeftover (removing, removedAtRestart);
     }
 
     /** What runs of this installer leave beside the bundle while they work. */
@@ -345,7 +349,8 @@ namespace
 
     /** With the bundle's lock held: a missing bundle gets its one whole moved-aside copy back;
         everything else an interrupted run left goes. */
-    void repairLocked (const juce::File& installFolder, const juce::String& bundleName)
+    void repairLocked (const juce::File& installFolder, const juce::String& bundleName,
+                       juce::Array<juce::File>* removedAtRestart = nullptr)
     {
         auto leftovers = findLeftovers (installFolder, bundleName);
         const auto bundle = installFolder.getChildFile (bundleName);
@@ -358,10 +363,10 @@ namespace
         }
 
         for (const auto& copy : leftovers.asideCopies)
-            discard (installFolder, bundleName, copy);
+            discard (installFolder, bundleName, copy, removedAtRestart);
 
         for (const auto& other : leftovers.others)
-            removeLeftover (other);
+            removeLeftover (other, removedAtRestart);
     }
 
     const char* describeLockFailure (DurableFiles::BundleLock::Outcome outcome, const char* cannotCreateReason)
@@ -374,11 +379,12 @@ namespace
     struct StagingFolder
     {
         juce::File folder;
+        juce::Array<juce::File>* removedAtRestart = nullptr;
 
         ~StagingFolder()
         {
             if (folder != juce::File())
-                removeLeftover (folder);
+                removeLeftover (folder, removedAtRestart);
         }
     };
 
@@ -451,7 +457,7 @@ namespace
 
 //==============================================================================
 juce::Result installBundle (const juce::File& installFolder, const juce::String& bundleName,
-                            const void* archiveData, size_t archiveSize)
+                            const void* archiveData, size_t archiveSize, juce::Array<juce::File>* removedAtRestart)
 {
     std::vector<PlannedEntry> plan;
 
@@ -471,14 +477,14 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
 
-    repairLocked (installFolder, bundleName);
+    repairLocked (installFolder, bundleName, removedAtRestart);
 
     const auto stagingFolder = makeUnusedSibling (installFolder, bundleName, "staging");
 
     if (! DurableFiles::createFolder (stagingFolder))
         return fail (reasonForFolderFailure (installFolder));
 
-    const StagingFolder staging { stagingFolder };
+    const StagingFolder staging { stagingFolder, removedAtRestart };
     juce::HeapBlock<char> buffer (writeBlockSize);
     std::set<juce::String> madeFolders;
     juce::Array<juce::File> foldersInOrder;
@@ -533,12 +539,13 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
     // loaded module on Windows) stays until the next restart or run.
     if (DurableFiles::flushFolder (installFolder) && oldBundle != juce::File())
-        discard (installFolder, bundleName, oldBundle);
+        discard (installFolder, bundleName, oldBundle, removedAtRestart);
 
     return juce::Result::ok();
 }
 
-juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
+juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
+                              juce::Array<juce::File>* removedAtRestart)
 {
     if (bundleName.isEmpty() || ! installFolder.isDirectory())
         return juce::Result::ok();
@@ -554,7 +561,7 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
-    repairLocked (installFolder, bundleName);
+    repairLocked (installFolder, bundleName, removedAtRestart);
 
     if (! bundle.exists())
     {
@@ -577,7 +584,7 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
 
     // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
     DurableFiles::flushFolder (installFolder);
-    removeLeftover (removing);
+    removeLeftover (removing, removedAtRestart);
     return juce::Result::ok();
 }
 

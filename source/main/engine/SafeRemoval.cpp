@@ -301,7 +301,7 @@ RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
     auto outcome = removeTree (path);
 
     if (! outcome.wasOk())
-        removeAtNextRestart (outcome.resisted);
+        outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
 
     return outcome;
 }

@@ -12,6 +12,7 @@ struct RemovalOutcome
 {
     juce::Array<juce::File> resisted;
     int firstError = 0;
+    bool leftForRestart = false; // every path that resisted is removed at the next restart
 
     bool wasOk() const noexcept { return resisted.isEmpty(); }
 };
@@ -28,7 +29,8 @@ struct RemovalOutcome
 RemovalOutcome removeTree (const juce::File& path,
                            const std::function<void (const juce::File&)>& beforeEntry = {});
 
-/** Removes `path` as removeTree does; what resists is handed to removeAtNextRestart. */
+/** Removes `path` as removeTree does; what resists is handed to removeAtNextRestart, and the
+    outcome tells whether it took all of it. */
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path);
 
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is
