@@ -16,11 +16,11 @@
 
 namespace
 {
-    juce::Result installCarried (const juce::File& installFolder, int format)
+    juce::Result installCarried (const juce::File& installFolder, int format, juce::Array<juce::File>* removedAtRestart = nullptr)
     {
         const char* const archives[] = { BinaryData::vst3_zip, BinaryData::clap_zip, BinaryData::aax_zip };
         const int sizes[] = { BinaryData::vst3_zipSize, BinaryData::clap_zipSize, BinaryData::aax_zipSize };
-        return installBundle (installFolder, getBundleName (Product::name, format), archives[format], (size_t) sizes[format]);
+        return installBundle (installFolder, getBundleName (Product::name, format), archives[format], (size_t) sizes[format], removedAtRestart);
     }
 
     /** hold_file.exe holding a file from another process for as long as this lives. */
@@ -112,7 +112,9 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
         SCOPED_TRACE (uninstall ? "uninstall" : "update");
         const auto before = snapshot (installFolder);
 
-        const auto result = uninstall ? uninstallBundle (installFolder, bundleName) : installCarried (installFolder, format);
+        juce::Array<juce::File> removedAtRestart;
+        const auto result = uninstall ? uninstallBundle (installFolder, bundleName, &removedAtRestart)
+                                      : installCarried (installFolder, format, &removedAtRestart);
 
         const auto after = snapshot (installFolder);
         std::cout << "[ recorded ] " << formatNames[format] << " held by " << how << ", " << (uninstall ? "uninstall: " : "update: ")
@@ -123,6 +125,7 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
         {
             EXPECT_EQ (result.getErrorMessage(), "a file is in use");
             EXPECT_TRUE (sameTree (after, before));
+            EXPECT_TRUE (removedAtRestart.isEmpty());
             continue;
         }
 
@@ -134,8 +137,16 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
             if (! uninstall && (path == bundleName || path.rfind (bundleName + "/", 0) == 0))
                 bundle[path] = bytes;
             else
-                EXPECT_TRUE (pending.contains (installFolder.getChildFile (path).getFullPathName(), true)) << "left without being scheduled: " << path;
+            {
+                const auto left = installFolder.getChildFile (path);
+                EXPECT_TRUE (pending.contains (left.getFullPathName(), true)) << "left without being scheduled: " << path;
+                EXPECT_TRUE (removedAtRestart.contains (left)) << "left without being reported: " << path;
+            }
         }
+
+        // What the run reports as waiting for the restart is what is left, scheduled.
+        for (const auto& left : removedAtRestart)
+            EXPECT_TRUE (left.exists() && pending.contains (left.getFullPathName(), true)) << left.getFullPathName();
 
         EXPECT_TRUE (sameTree (bundle, uninstall ? Tree() : installed));
     }

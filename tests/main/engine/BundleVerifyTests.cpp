@@ -32,6 +32,11 @@ namespace
         juce::StringArray changed, missing, extra, links;
     };
 
+    void PrintTo (const VerifyCase& c, std::ostream* os)
+    {
+        *os << c.name;
+    }
+
     const char* const module = "Contents/x86_64-win/Morvane4.vst3";
 
     const VerifyCase verifyCases[] = {
@@ -119,7 +124,7 @@ TEST (BundleVerify, waitsForAnotherCopyThenSaysSo)
     ASSERT_TRUE (install (folder.get(), 0, archive).wasOk());
 
     DurableFiles::BundleLock held (folder.get(), "Morvane4.vst3");
-    ASSERT_EQ (held.acquire ({}), DurableFiles::BundleLock::Outcome::acquired);
+    ASSERT_EQ (held.acquire (juce::RelativeTime()), DurableFiles::BundleLock::Outcome::acquired);
 
     const auto check = verifyBundle (folder.get(), "Morvane4.vst3", archive.getData(), archive.getSize());
     EXPECT_EQ (check.outcome, BundleCheck::Outcome::busy);
