@@ -2,44 +2,29 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-    /** One format's outcome: a failure kind, and with none, whether a restart finishes it. */
-    struct Ending
-    {
-        FailureKind kind;
-        bool restart;
-    };
-
-    struct ExitCase
-    {
-        std::vector<Ending> formats;
-        int expected;
-    };
-} // namespace
-
 // Several formats give the code of the most severe: another failure, disk full, another
-// installation running, a restart, success.
+// installation running, a restart, success. Each format: its failure kind, and whether a restart
+// finishes it.
 TEST (CommandLineExitCode, isTheMostSevereOfTheFormats)
 {
-    const auto none = FailureKind::none;
-    const ExitCase cases[] = {
+    using K = FailureKind;
+    const std::pair<std::vector<std::pair<K, bool>>, int> cases[] = {
         { {}, CommandLine::succeeded },
-        { { { none, false }, { none, false } }, CommandLine::succeeded },
-        { { { none, false }, { none, true } }, CommandLine::restartNeeded },
-        { { { none, true }, { FailureKind::anotherRunning, false } }, CommandLine::anotherRunning },
-        { { { FailureKind::anotherRunning, false }, { FailureKind::diskFull, false } }, CommandLine::diskFull },
-        { { { FailureKind::diskFull, false }, { FailureKind::other, false }, { none, true } }, CommandLine::formatFailed },
+        { { { K::none, false }, { K::none, false } }, CommandLine::succeeded },
+        { { { K::none, false }, { K::none, true } }, CommandLine::restartNeeded },
+        { { { K::none, true }, { K::anotherRunning, false } }, CommandLine::anotherRunning },
+        { { { K::anotherRunning, false }, { K::diskFull, false } }, CommandLine::diskFull },
+        { { { K::diskFull, false }, { K::other, false }, { K::none, true } }, CommandLine::formatFailed },
     };
 
-    for (const auto& c : cases)
+    for (const auto& [formats, expected] : cases)
     {
         RunReport report;
 
-        for (const auto& [kind, restart] : c.formats)
+        for (const auto& [kind, restart] : formats)
         {
             FormatOutcome outcome;
-            outcome.succeeded = kind == none;
+            outcome.succeeded = kind == K::none;
             outcome.failureKind = kind;
 
             if (restart)
@@ -48,6 +33,6 @@ TEST (CommandLineExitCode, isTheMostSevereOfTheFormats)
             report.outcomes.add (outcome);
         }
 
-        EXPECT_EQ (CommandLine::getExitCode (report), c.expected) << "formats: " << c.formats.size();
+        EXPECT_EQ (CommandLine::getExitCode (report), expected) << "formats: " << formats.size();
     }
 }

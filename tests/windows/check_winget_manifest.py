@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
 """Checks the winget manifest that scripts/release wrote: each of the three files against winget's
 JSON schema of its type (1.10.0), the values deployment depends on, and InstallerSha256 against the
-released exe.
+released exe. Prints what it checked; exits 1 with the first thing that is wrong.
 
-    check_winget_manifest.py MANIFEST_FOLDER SCHEMA_FOLDER EXE URL
-
-Prints what it checked; exits 1 with the first thing that is wrong."""
+    check_winget_manifest.py MANIFEST_FOLDER SCHEMA_FOLDER EXE URL"""
 import hashlib
 import json
 import sys
@@ -15,68 +13,34 @@ import jsonschema
 import yaml
 
 folder, schemas, exe, url = Path(sys.argv[1]), Path(sys.argv[2]), Path(sys.argv[3]), sys.argv[4]
-package = "Tarnwick.Morvane4"
-
-
-def fail(message):
-    sys.exit(f"FAILED: {message}")
-
-
-files = {
-    "version": folder / f"{package}.yaml",
-    "installer": folder / f"{package}.installer.yaml",
-    "defaultLocale": folder / f"{package}.locale.en-US.yaml",
-}
-if sorted(p.name for p in folder.iterdir()) != sorted(p.name for p in files.values()):
-    fail(f"the manifest folder holds {sorted(p.name for p in folder.iterdir())}")
+kinds = {"version": "", "installer": ".installer", "defaultLocale": ".locale.en-US"}
+if sorted(p.name for p in folder.iterdir()) != sorted(f"Tarnwick.Morvane4{suffix}.yaml" for suffix in kinds.values()):
+    sys.exit(f"FAILED: the manifest folder holds {sorted(p.name for p in folder.iterdir())}")
 
 manifests = {}
-for kind, path in files.items():
-    manifest = yaml.safe_load(path.read_text(encoding="utf-8"))
+for kind, suffix in kinds.items():
+    manifest = yaml.safe_load((folder / f"Tarnwick.Morvane4{suffix}.yaml").read_text(encoding="utf-8"))
     schema = json.loads((schemas / f"manifest.{kind}.1.10.0.json").read_text(encoding="utf-8"))
     try:
         jsonschema.Draft7Validator(schema).validate(manifest)
     except jsonschema.ValidationError as error:
-        fail(f"{path.name} does not follow the {kind} schema: {error.message} at {list(error.absolute_path)}")
-    if manifest["ManifestType"] != kind or manifest["PackageIdentifier"] != package or manifest["PackageVersion"] != "4.0.2":
-        fail(f"{path.name} is not the {kind} manifest of {package} 4.0.2")
+        sys.exit(f"FAILED: the {kind} file does not follow its schema: {error.message} at {list(error.absolute_path)}")
     manifests[kind] = manifest
+    assert (manifest["ManifestType"], manifest["PackageIdentifier"], manifest["PackageVersion"]) == (kind, "Tarnwick.Morvane4", "4.0.2")
 
 installer = manifests["installer"]
-expected = {
-    "InstallerType": "exe",
-    "Scope": "machine",
-    "ElevationRequirement": "elevatesSelf",
-    "UpgradeBehavior": "install",
-    "RepairBehavior": "installer",
-    "InstallerSwitches": {
-        "Silent": "--install all --quiet",
-        "SilentWithProgress": "--install all --quiet",
-        "Log": '--log "<LOGPATH>"',
-        "Repair": "--repair",
-    },
-    "ExpectedReturnCodes": [
-        {"InstallerReturnCode": 1618, "ReturnResponse": "installInProgress"},
-        {"InstallerReturnCode": 3010, "ReturnResponse": "rebootRequiredToFinish"},
-        {"InstallerReturnCode": 112, "ReturnResponse": "diskFull"},
-        {"InstallerReturnCode": 2, "ReturnResponse": "invalidParameter"},
-    ],
-    "AppsAndFeaturesEntries": [
-        {"DisplayName": "Morvane4", "Publisher": "Tarnwick", "DisplayVersion": "4.0.2", "ProductCode": "Tarnwick Morvane4"}
-    ],
-}
-for key, value in expected.items():
-    if installer.get(key) != value:
-        fail(f"{key} is {installer.get(key)!r}, not {value!r}")
+assert [installer[key] for key in ("InstallerType", "Scope", "ElevationRequirement", "UpgradeBehavior", "RepairBehavior")] \
+    == ["exe", "machine", "elevatesSelf", "install", "installer"], installer
+assert installer["InstallerSwitches"] == {"Silent": "--install all --quiet", "SilentWithProgress": "--install all --quiet",
+                                          "Log": '--log "<LOGPATH>"', "Repair": "--repair"}, installer["InstallerSwitches"]
+assert {(c["InstallerReturnCode"], c["ReturnResponse"]) for c in installer["ExpectedReturnCodes"]} \
+    == {(1618, "installInProgress"), (3010, "rebootRequiredToFinish"), (112, "diskFull"), (2, "invalidParameter")}
+assert installer["AppsAndFeaturesEntries"] == [{"DisplayName": "Morvane4", "Publisher": "Tarnwick", "DisplayVersion": "4.0.2",
+                                                "ProductCode": "Tarnwick Morvane4"}], installer["AppsAndFeaturesEntries"]
 
 [entry] = installer["Installers"]
 digest = hashlib.sha256(exe.read_bytes()).hexdigest()
-if entry["Architecture"] != "x64" or entry["InstallerUrl"] != url or entry["InstallerSha256"].lower() != digest:
-    fail(f"the installer entry {entry} is not x64 at {url} with SHA-256 {digest}")
-
-locale = manifests["defaultLocale"]
-for key in ("Publisher", "PackageName", "License", "ShortDescription", "PackageUrl", "PublisherSupportUrl"):
-    if not locale.get(key):
-        fail(f"the locale file has no {key}")
+if (entry["Architecture"], entry["InstallerUrl"], entry["InstallerSha256"].lower()) != ("x64", url, digest):
+    sys.exit(f"FAILED: the installer entry {entry} is not x64 at {url} with the exe's SHA-256 {digest}")
 
 print(f"winget manifest: 3 files valid against the 1.10.0 schemas, {url}, SHA-256 {digest} of {exe.name}")

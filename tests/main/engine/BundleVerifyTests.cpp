@@ -130,13 +130,3 @@ TEST (BundleVerify, waitsForAnotherCopyThenSaysSo)
     EXPECT_EQ (check.outcome, BundleCheck::Outcome::busy);
     EXPECT_EQ (check.reason, "another installation is running");
 }
-
-TEST (BundleVerify, anArchiveOfAnotherBundleCannotBeChecked)
-{
-    const TestFolder folder;
-    const auto archive = carriedArchive (1);
-    ASSERT_TRUE (install (folder.get(), 0, carriedArchive (0)).wasOk());
-
-    EXPECT_EQ (verifyBundle (folder.get(), "Morvane4.vst3", archive.getData(), archive.getSize()).outcome,
-               BundleCheck::Outcome::cannotCheck);
-}
