@@ -71,7 +71,7 @@ namespace
             if (! path.startsWith (bundleName + "/") && path != bundleName)
                 return false;
 
-            const auto relative = path.fromFirstOccurrenceOf (bundleName, false, false).fromFirstOccurrenceOf ("/", false, false);
+            const auto relative = path.substring (bundleName.length() + 1); // "" for the bundle folder itself
             expected[relative] = { isFolder, isFolder ? 0 : entry.uncompressedSize, entry.crc32 };
 
             for (auto folder = getParentPath (relative); folder.isNotEmpty(); folder = getParentPath (folder))
