@@ -251,13 +251,14 @@ namespace CommandLine
 
         for (const auto& outcome : report.outcomes)
         {
-            switch (outcome.failureKind)
-            {
-                case FailureKind::none:           exitCode = getMoreSevere (exitCode, outcome.needsRestart() ? restartNeeded : succeeded); break;
-                case FailureKind::diskFull:       exitCode = getMoreSevere (exitCode, diskFull); break;
-                case FailureKind::anotherRunning: exitCode = getMoreSevere (exitCode, anotherRunning); break;
-                case FailureKind::other:          exitCode = getMoreSevere (exitCode, formatFailed); break;
-            }
+            if (outcome.succeeded)
+                exitCode = getMoreSevere (exitCode, outcome.needsRestart() ? restartNeeded : succeeded);
+            else if (outcome.failureKind == FailureKind::diskFull)
+                exitCode = getMoreSevere (exitCode, diskFull);
+            else if (outcome.failureKind == FailureKind::anotherRunning)
+                exitCode = getMoreSevere (exitCode, anotherRunning);
+            else
+                exitCode = getMoreSevere (exitCode, formatFailed); // also a failure whose kind nobody noted
         }
 
         return exitCode;
