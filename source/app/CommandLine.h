@@ -17,13 +17,13 @@ namespace CommandLine
         usageError = 2,   // the command line is wrong; nothing was touched
         noDisplay = 3,    // started without arguments where no window can be shown
        #if JUCE_WINDOWS
-        diskFull = 112,       // ERROR_DISK_FULL
+        diskFull = 112,        // ERROR_DISK_FULL
         anotherRunning = 1618, // ERROR_INSTALL_ALREADY_RUNNING: retry later
-        restartNeeded = 3010  // ERROR_SUCCESS_REBOOT_REQUIRED: done, a restart finishes it
+        restartNeeded = 3010   // ERROR_SUCCESS_REBOOT_REQUIRED: done, a restart finishes it
        #else
-        diskFull = 28,        // ENOSPC
-        anotherRunning = 75,  // EX_TEMPFAIL: retry later
-        restartNeeded = 0     // never needed: Linux removes a file in use at once
+        diskFull = 28,       // ENOSPC
+        anotherRunning = 75, // EX_TEMPFAIL: retry later
+        restartNeeded = 0    // never needed: Linux removes a file in use at once
        #endif
     };
 

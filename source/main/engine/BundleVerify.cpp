@@ -89,7 +89,7 @@ namespace
     {
         same,
         different,
-        notAFile,  // a link, folder, device or other non-regular entry: not read
+        notAFile, // a link, folder, device or other non-regular entry: not read
         unreadable
     };
 
@@ -173,7 +173,7 @@ namespace
             return FileComparison::unreadable;
 
         return sizeOnDisk == expected.size && total == expected.size && crc == expected.crc ? FileComparison::same
-                                                                                              : FileComparison::different;
+                                                                                            : FileComparison::different;
     }
 
     /** Notes what one entry of the bundle is against what the archive says it should be. */

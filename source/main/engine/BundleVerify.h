@@ -12,16 +12,16 @@ struct BundleCheck
         notInstalled, // nothing, not even a link, has the bundle's name
         matches,
         differs,
-        busy,        // another copy of the installer held the bundle for the whole wait
-        cannotCheck  // the archive cannot be read, or the lock cannot be made in the folder
+        busy,       // another copy of the installer held the bundle for the whole wait
+        cannotCheck // the archive cannot be read, or the lock cannot be made in the folder
     };
 
     Outcome outcome = Outcome::notInstalled;
-    juce::StringArray changed;  // a file of another size or content, or that cannot be read; a folder where a file was (or the reverse)
-    juce::StringArray missing;  // in the archive, not in the bundle
-    juce::StringArray extra;    // in the bundle, not in the archive (a folder is named alone, not what it holds)
-    juce::StringArray links;    // a link (or other non-regular entry) where the archive has a file or folder; never followed
-    juce::String reason;        // why it cannot be checked
+    juce::StringArray changed; // a file of another size or content, or that cannot be read; a folder where a file was (or the reverse)
+    juce::StringArray missing; // in the archive, not in the bundle
+    juce::StringArray extra;   // in the bundle, not in the archive (a folder is named alone, not what it holds)
+    juce::StringArray links;   // a link (or other non-regular entry) where the archive has a file or folder; never followed
+    juce::String reason;       // why it cannot be checked
 };
 
 /**
