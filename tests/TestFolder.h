@@ -7,8 +7,9 @@ class TestFolder final
 {
 public:
     TestFolder()
+        // A name no other test process picks at the same moment: ctest runs them side by side.
         : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                      .getNonexistentChildFile ("tw_installer_test", ""))
+                      .getNonexistentChildFile ("tw_test_" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()).paddedLeft ('0', 8), ""))
     {
         folder.createDirectory();
     }

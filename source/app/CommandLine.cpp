@@ -1,7 +1,11 @@
 #include "app/CommandLine.h"
 
+#include "main/engine/BundleVerify.h"
 #include "main/engine/InstallDetection.h"
 #include "main/engine/InstalledEntry.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace CommandLine
 {
@@ -123,6 +127,13 @@ namespace CommandLine
                     output.err (line);
                 else if (! options.quiet)
                     output.out (line);
+
+                // Even a quiet run says what waits for a restart: someone has to restart.
+                for (const auto& restartLine : report.describeRestart (outcome))
+                {
+                    outcomes.add (restartLine);
+                    output.out (restartLine);
+                }
             }
 
             if (options.action == Action::repair && report.outcomes.isEmpty() && ! options.quiet)
@@ -137,7 +148,7 @@ namespace CommandLine
                 outcomes.add (entryNotice);
             }
 
-            const auto exitCode = report.allSucceeded() ? succeeded : formatFailed;
+            const auto exitCode = getExitCode (report);
             outcomes.add ("exit code " + juce::String (exitCode));
             log.add (outcomes);
             return exitCode;
@@ -159,7 +170,119 @@ namespace CommandLine
 
             return succeeded;
         }
+
+        //==============================================================================
+        /** How severe a code is: formatFailed is the most severe, succeeded the least. */
+        int getSeverity (int exitCode)
+        {
+            const int order[] = { succeeded, restartNeeded, anotherRunning, diskFull, formatFailed };
+            const auto found = std::find (std::begin (order), std::end (order), exitCode);
+            return (int) std::distance (std::begin (order), found);
+        }
+
+        int getMoreSevere (int a, int b)
+        {
+            return getSeverity (b) > getSeverity (a) ? b : a;
+        }
+
+        /** "A changed, B missing, C not part of the plug-in", the first few of them. */
+        juce::String listDifferences (const BundleCheck& check)
+        {
+            constexpr int mostNamed = 8;
+            juce::StringArray items;
+
+            for (const auto& path : check.changed)
+                items.add (path + " changed");
+
+            for (const auto& path : check.missing)
+                items.add (path + " missing");
+
+            for (const auto& path : check.extra)
+                items.add (path + " not part of the plug-in");
+
+            for (const auto& path : check.links)
+                items.add (path + " is a link or special file");
+
+            const auto more = items.size() - mostNamed;
+
+            if (more <= 0)
+                return items.joinIntoString (", ");
+
+            items.removeRange (mostNamed, more);
+            return items.joinIntoString (", ") + " and " + juce::String (more) + " more";
+        }
+
+        /** Compares each named format's bundle with its carried archive. A start of its own: the
+            settings file is only read, nothing is repaired, nothing is written but each bundle's
+            lock file while it is checked. */
+        int verifyFormats (const Options& options, const SystemLocations& locations, const Output& output)
+        {
+            const auto setup = readInstallerSetup (locations);
+            const auto archives = getCarriedArchives();
+            int exitCode = succeeded;
+
+            for (int i = 0; i < numFormats; ++i)
+            {
+                if (! options.formats[(size_t) i])
+                    continue;
+
+                const auto& folder = setup.installFolders[(size_t) i];
+                const auto& archive = archives[(size_t) i];
+                const auto& name = formatNames[i];
+                const auto check = verifyBundle (folder, getBundleName (setup.productName, i), archive.data, archive.size);
+
+                switch (check.outcome)
+                {
+                    case BundleCheck::Outcome::notInstalled:
+                        output.out (name + " is not installed in " + getBundlePath (folder, setup.productName, i).getFullPathName());
+                        break;
+
+                    case BundleCheck::Outcome::matches:
+                        output.out (name + " matches the installer's " + setup.productVersion);
+                        break;
+
+                    case BundleCheck::Outcome::differs:
+                    {
+                        const auto status = detectFormatStatus (folder, setup.productName, setup.productVersion, i);
+                        const auto outdated = status.state == InstallState::NeedsUpdate
+                                                  ? " (the installed " + status.installedVersion + " NEEDS UPDATE to " + setup.productVersion + ")"
+                                                  : juce::String();
+                        output.out (name + " differs: " + listDifferences (check) + outdated);
+                        exitCode = getMoreSevere (exitCode, formatFailed);
+                        break;
+                    }
+
+                    case BundleCheck::Outcome::busy:
+                    case BundleCheck::Outcome::cannotCheck:
+                        output.err (name + " cannot be checked: " + check.reason);
+                        exitCode = getMoreSevere (exitCode, check.outcome == BundleCheck::Outcome::busy ? anotherRunning : formatFailed);
+                        break;
+                }
+            }
+
+            return exitCode;
+        }
     } // namespace
+
+    //==============================================================================
+    int getExitCode (const RunReport& report)
+    {
+        int exitCode = succeeded;
+
+        for (const auto& outcome : report.outcomes)
+        {
+            if (outcome.succeeded)
+                exitCode = getMoreSevere (exitCode, outcome.needsRestart() ? restartNeeded : succeeded);
+            else if (outcome.failureKind == FailureKind::diskFull)
+                exitCode = getMoreSevere (exitCode, diskFull);
+            else if (outcome.failureKind == FailureKind::anotherRunning)
+                exitCode = getMoreSevere (exitCode, anotherRunning);
+            else
+                exitCode = getMoreSevere (exitCode, formatFailed); // also a failure whose kind nobody noted
+        }
+
+        return exitCode;
+    }
 
     //==============================================================================
     Options parse (const juce::StringArray& arguments)
@@ -187,9 +310,11 @@ namespace CommandLine
             const auto& argument = arguments[i];
             const auto hasValue = i + 1 < arguments.size() && ! arguments[i + 1].startsWith ("-");
 
-            if (argument == "--install" || argument == "--uninstall")
+            if (argument == "--install" || argument == "--uninstall" || argument == "--verify")
             {
-                if (! setAction (argument == "--install" ? Action::install : Action::uninstall))
+                const auto action = argument == "--install" ? Action::install : argument == "--uninstall" ? Action::uninstall : Action::verify;
+
+                if (! setAction (action))
                     return fail (argument + " cannot be combined with another command");
 
                 if (! hasValue)
@@ -260,10 +385,18 @@ namespace CommandLine
             "       " + name + " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
             "       " + name + " --repair [--log FILE] [--quiet]       installs again what is installed",
             "       " + name + " --status",
+            "       " + name + " --verify FORMATS",
             "       " + name + " --help | --version",
             "FORMATS: vst3, clap, aax, comma-separated, in any case; or all.",
             "--status prints one line per format: name, state, installed version, bundle path (tab-separated).",
-            "Exit codes: 0 done, 1 a format failed, 2 wrong command line, 3 no display for the window."
+            "--verify compares each installed bundle with the installer's, file by file, and changes nothing.",
+            "Exit codes: 0 done, 1 a format failed (or --verify found a difference), 2 wrong command line,",
+           #if JUCE_WINDOWS
+            "3 no display for the window, 112 disk full, 1618 another installation was running (retry later),",
+            "3010 done, a restart finishes it (a file in use is removed then)."
+           #else
+            "3 no display for the window, 28 disk full, 75 another installation was running (retry later)."
+           #endif
         };
     }
 
@@ -296,6 +429,9 @@ namespace CommandLine
 
             case Action::status:
                 return printStatus (locations, output);
+
+            case Action::verify:
+                return verifyFormats (options, locations, output);
 
             case Action::version:
                 output.out (juce::String (applicationName) + " " + applicationVersion + " (" + Product::name + " " + Product::version + ")");

@@ -8,14 +8,28 @@
 
 namespace CommandLine
 {
-    /** What the program returns to its caller. */
+    /** What the program returns to its caller. Deployment tools know the Windows codes above 3;
+        a Unix exit status keeps only 8 bits, so Linux gives the nearest codes of its own. */
     enum ExitCode
     {
         succeeded = 0,    // every requested format, or --status, --help, --version
-        formatFailed = 1, // at least one format failed
+        formatFailed = 1, // a format failed for another reason, or --verify found a difference
         usageError = 2,   // the command line is wrong; nothing was touched
-        noDisplay = 3     // started without arguments where no window can be shown
+        noDisplay = 3,    // started without arguments where no window can be shown
+       #if JUCE_WINDOWS
+        diskFull = 112,        // ERROR_DISK_FULL
+        anotherRunning = 1618, // ERROR_INSTALL_ALREADY_RUNNING: retry later
+        restartNeeded = 3010   // ERROR_SUCCESS_REBOOT_REQUIRED: done, a restart finishes it
+       #else
+        diskFull = 28,       // ENOSPC
+        anotherRunning = 75, // EX_TEMPFAIL: retry later
+        restartNeeded = 0    // never needed: Linux removes a file in use at once
+       #endif
     };
+
+    /** The code of a run: that of its most severe format, in the order formatFailed, diskFull,
+        anotherRunning, restartNeeded, succeeded. */
+    int getExitCode (const RunReport& report);
 
     enum class Action
     {
@@ -24,6 +38,7 @@ namespace CommandLine
         uninstall,
         repair,
         status,
+        verify,
         help,
         version
     };

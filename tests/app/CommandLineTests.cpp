@@ -39,6 +39,8 @@ namespace
         { "--install all --confirm", "--confirm goes only with --uninstall, without --quiet or --log" },
         { "--uninstall all --confirm --quiet", "--confirm goes only with --uninstall, without --quiet or --log" },
         { "--repair vst3", "unknown option 'vst3'" },
+        { "--verify", "--verify needs a list of formats (vst3, clap, aax or all)" },
+        { "--verify all --quiet", "--log and --quiet go only with --install, --uninstall or --repair" },
     };
 
     struct AcceptedCase
@@ -66,6 +68,7 @@ namespace
         { "/?", Action::help, {}, "", false },
         { "--version", Action::version, {}, "", false },
         { "--repair --quiet", Action::repair, {}, "", true },
+        { "--verify vst3,aax", Action::verify, { true, false, true }, "", false },
         { "--uninstall all --confirm", Action::uninstall, { true, true, true }, "", false, true },
     };
 
@@ -138,4 +141,39 @@ TEST (CommandLine, versionPrintsTheInstallerAndTheProductItCarries)
                CommandLine::succeeded);
     EXPECT_EQ (printed.out, juce::StringArray ("tw_installer 1.1.0 (Morvane4 4.0.2)"));
     EXPECT_TRUE (printed.err.isEmpty());
+}
+
+// Several formats give the code of the most severe: another failure, disk full, another
+// installation running, a restart, success. Each format: its failure kind, and whether a restart
+// finishes it.
+TEST (CommandLineExitCode, isTheMostSevereOfTheFormats)
+{
+    using K = FailureKind;
+    const std::pair<std::vector<std::pair<K, bool>>, int> cases[] = {
+        { {}, CommandLine::succeeded },
+        { { { K::none, false }, { K::none, false } }, CommandLine::succeeded },
+        { { { K::none, false }, { K::none, true } }, CommandLine::restartNeeded },
+        { { { K::none, true }, { K::anotherRunning, false } }, CommandLine::anotherRunning },
+        { { { K::anotherRunning, false }, { K::diskFull, false } }, CommandLine::diskFull },
+        { { { K::diskFull, false }, { K::other, false }, { K::none, true } }, CommandLine::formatFailed },
+    };
+
+    for (const auto& [formats, expected] : cases)
+    {
+        RunReport report;
+
+        for (const auto& [kind, restart] : formats)
+        {
+            FormatOutcome outcome;
+            outcome.succeeded = kind == K::none;
+            outcome.failureKind = kind;
+
+            if (restart)
+                outcome.removedAtRestart.add (juce::File::getCurrentWorkingDirectory().getChildFile ("held.dll"));
+
+            report.outcomes.add (outcome);
+        }
+
+        EXPECT_EQ (CommandLine::getExitCode (report), expected) << "formats: " << formats.size();
+    }
 }

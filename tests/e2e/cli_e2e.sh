@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The command line of the Linux program, run with no display as a deployment tool runs it: a usage
-# error, --help, a window start where no display can be opened, then --status,
-# --install, a failing format, --uninstall and the log, checked by exit code, output lines and
-# what is on disk.
+# error, --help, a window start where no display can be opened, then --status, --install, a failing
+# format, --uninstall, --verify, the exit codes of two copies at once and of a full disk, and the
+# log, checked by exit code, output lines and what is on disk.
 #
-#   cli_e2e.sh INSTALLER VST3_ZIP CLAP_ZIP AAX_ZIP
+#   cli_e2e.sh INSTALLER VST3_ZIP CLAP_ZIP AAX_ZIP OUTDATED_MODULE
 #
+# OUTDATED_MODULE is a plug-in module with file version 4.0.1.0.
 # The install folders are set through the settings file /opt/Tarnwick/PluginManagerSettings.txt,
 # under the lock the other end-to-end runs take; the file found there is put back afterwards.
 # Exits 0 when everything was seen, 1 on the first thing that was not, 77 (skipped) when the
@@ -17,13 +18,18 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 installer=$1
 archives=("$2" "$3" "$4") # by format index: VST3, CLAP, AAX
+outdated_module=$5
 window=""                 # no window in this run: the waiting helper leaves the pointer alone
+wait_limit=30
+run_limit=150
+small_disk=""
 
 work=$(mktemp -d /tmp/tw_installer_cli.XXXXXX)
 cleanup() {
     local status=$?
     set +e
     restore_settings
+    [ -n "$small_disk" ] && umount -l "$small_disk"
     [ $status -eq 0 ] && rm -rf "$work" || echo "Files of the failed run kept in $work" >&2
     exit $status
 }
@@ -171,6 +177,82 @@ for i in 0 1 2; do
     [ -d "${folders[i]}" ] || fail "${folders[i]} went away with its bundle"
 done
 note "--uninstall clap, then all: one line per format, the bundles gone, their folders kept"
+
+#==================================================================================================
+# --verify: each installed bundle against the carried archive, reading only.
+
+run 0 --install all --quiet
+rm -f "$settings_file"
+HOME=$work/home run 0 --verify all
+same_lines "$work/out" "VST3 is not installed in $work/home/.vst3/Morvane4.vst3" \
+    "CLAP is not installed in $work/home/.clap/Morvane4.clap" "AAX is not installed in $work/home/.aax/Morvane4.aaxplugin"
+[ ! -e "$settings_file" ] && [ ! -e "$work/home" ] || fail "--verify wrote a settings file or made a folder"
+write_settings "${folders[@]}"
+
+# Every entry with each file's size and time.
+listing() { find "${folders[@]}" "$settings_file" -type f -printf '%p %s %T@\n' -o -printf '%p\n' | sort; }
+listing >"$work/before-verify.txt"
+run 0 --verify all
+same_lines "$work/out" "VST3 matches the installer's 4.0.2" "CLAP matches the installer's 4.0.2" "AAX matches the installer's 4.0.2"
+same_lines "$work/err"
+listing | diff "$work/before-verify.txt" - >&2 \
+    || fail "--verify changed something in the folders (< before, > after)"
+
+/usr/bin/python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(100); b = f.read(1); f.seek(100); f.write(bytes([b[0] ^ 1]))' \
+    "${bundles[0]}/Contents/x86_64-win/Morvane4.vst3"
+printf 'extra' >"${folders[2]}/Morvane4.aaxplugin/Contents/notes.txt"
+rm "${bundles[2]}/Plugin.ico"
+run 1 --verify vst3,aax
+same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed" \
+    "AAX differs: Plugin.ico missing, Contents/notes.txt not part of the plug-in"
+run 0 --uninstall clap --quiet
+run 0 --verify clap
+same_lines "$work/out" "CLAP is not installed in ${bundles[1]}"
+cp "$outdated_module" "${bundles[0]}/Contents/x86_64-win/Morvane4.vst3"
+run 1 --verify VST3
+same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed (the installed 4.0.1.0 NEEDS UPDATE to 4.0.2)"
+note "--verify: three matches (nothing changed on disk), a changed byte, a missing and an extra file, NEEDS UPDATE: exit 1; not installed: exit 0"
+
+#==================================================================================================
+# Exit codes deployment tools act on, each from a real situation and with its output line.
+
+# Two copies at once: the first holds VST3's lock while its first flush is held up for 8 s (strace
+# delays the call); the second waits 3 s for it and gives up, VST3 untouched: 75 (EX_TEMPFAIL).
+run 0 --install all --quiet
+strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=8s:when=1 \
+    env -u DISPLAY "$installer" --install vst3 >"$work/first-out" 2>&1 9>&- &
+first=$!
+# The lock is held from before the staging folder is made until the swap.
+wait_until "the first copy holds VST3's lock" compgen -G "${folders[0]}/.Morvane4.vst3.staging-*"
+run 75 --install vst3,clap
+same_lines "$work/out" "CLAP installed in ${bundles[1]}"
+same_lines "$work/err" "VST3 not installed: another installation is running. Nothing was changed."
+wait "$first" || fail "the first copy failed: $(cat "$work/first-out")"
+same_lines "$work/first-out" "VST3 installed in ${bundles[0]}"
+note "two copies at once: the second exits 75 with VST3's line, the first installs"
+
+# A full small file system: 28 (ENOSPC) with the line; beside another format's failure, 1.
+small_disk=$work/small
+mkdir -p "$small_disk"
+if mount -t tmpfs -o size=256k tmpfs "$small_disk" 2>/dev/null; then
+    mkdir "$small_disk/VST3"
+    dd if=/dev/zero of="$small_disk/filler" bs=4k status=none 2>/dev/null || true
+    write_settings "$small_disk/VST3" "${folders[1]}" "${folders[2]}"
+    run 28 --install vst3,aax
+    same_lines "$work/out" "AAX installed in ${bundles[2]}"
+    same_lines "$work/err" "VST3 not installed: disk full. Nothing was changed."
+    write_settings "$small_disk/VST3" "${folders[1]}" "$work/in the way/AAX"
+    run 1 --install vst3,aax
+    same_lines "$work/err" "VST3 not installed: disk full. Nothing was changed." \
+        "AAX not installed: the folder cannot be created. Nothing was changed."
+    write_settings "${folders[@]}"
+    umount -l "$small_disk" && small_disk=""
+    note "a full 256 KiB file system: exit 28 with VST3's line; beside another failure, exit 1"
+else
+    small_disk=""
+    note "SKIPPED the full file system: no tmpfs can be mounted here (not root?)"
+fi
+run 0 --uninstall all --quiet
 
 #==================================================================================================
 # The log: one record per run that was asked for with --log, each with its settings, folders and outcomes.

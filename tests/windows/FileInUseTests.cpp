@@ -17,11 +17,11 @@
 
 namespace
 {
-    juce::Result installCarried (const juce::File& installFolder, int format)
+    juce::Result installCarried (const juce::File& installFolder, int format, juce::Array<juce::File>* removedAtRestart = nullptr)
     {
         const char* const archives[] = { BinaryData::vst3_zip, BinaryData::clap_zip, BinaryData::aax_zip };
         const int sizes[] = { BinaryData::vst3_zipSize, BinaryData::clap_zipSize, BinaryData::aax_zipSize };
-        return installBundle (installFolder, getBundleName (Product::name, format), archives[format], (size_t) sizes[format]);
+        return installBundle (installFolder, getBundleName (Product::name, format), archives[format], (size_t) sizes[format], removedAtRestart);
     }
 
     /** hold_file.exe holding a file from another process for as long as this lives. */
@@ -119,7 +119,9 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
             SCOPED_TRACE (uninstall ? "uninstall" : "update");
             const auto before = snapshot (installFolder);
 
-            const auto result = uninstall ? uninstallBundle (installFolder, bundleName) : installCarried (installFolder, format);
+            juce::Array<juce::File> removedAtRestart;
+            const auto result = uninstall ? uninstallBundle (installFolder, bundleName, &removedAtRestart)
+                                          : installCarried (installFolder, format, &removedAtRestart);
 
             const auto after = snapshot (installFolder);
             std::cout << "[ recorded ] " << formatNames[format] << " held by " << how << ", " << (uninstall ? "uninstall: " : "update: ")
@@ -130,6 +132,7 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
             {
                 EXPECT_EQ (result.getErrorMessage(), "a file is in use");
                 EXPECT_TRUE (sameTree (after, before));
+                EXPECT_TRUE (removedAtRestart.isEmpty());
                 continue;
             }
 
@@ -141,10 +144,19 @@ TEST_P (FileInUseTest, updateThenUninstallFailInUseOrLeaveOnlyTheHeldFileForTheR
                 if (! uninstall && (path == bundleName || path.rfind (bundleName + "/", 0) == 0))
                     bundle[path] = bytes;
                 else
-                    EXPECT_EQ (pending.contains (installFolder.getChildFile (path).getFullPathName(), true), scheduled) << path;
+                {
+                    // Left for the restart where only administrators can change the folder, and then
+                    // reported as such; elsewhere hidden for the next run.
+                    const auto left = installFolder.getChildFile (path);
+                    EXPECT_EQ (pending.contains (left.getFullPathName(), true), scheduled) << path;
+                    EXPECT_EQ (removedAtRestart.contains (left), scheduled) << path;
+                }
 
                 EXPECT_TRUE (path.rfind (bundleName, 0) == 0 || path.rfind ("." + bundleName + ".", 0) == 0) << "not hidden: " << path;
             }
+
+            for (const auto& left : removedAtRestart)
+                EXPECT_TRUE (left.exists() && pending.contains (left.getFullPathName(), true)) << left.getFullPathName();
 
             EXPECT_TRUE (sameTree (bundle, uninstall ? Tree() : installed));
         }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # scripts/release with a throwaway self-signed code-signing certificate: the signed exe verifies
 # against that certificate and no other, is the built exe plus its signature, and matches its
-# SHA256SUMS; without --sign the exe is the built one, unsigned; bad input writes nothing.
+# SHA256SUMS; without --sign the exe is the built one, unsigned; bad input writes nothing. The
+# winget manifest beside each is valid against winget's schemas (from ../shared/winget-schemas
+# beside the repository) and names the exe's SHA-256 and the download address given with --url,
+# or a placeholder.
 #
 #   release_signing.sh WORK_FOLDER BUILT_EXE
 #
@@ -16,7 +19,11 @@ fi
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-release=$(cd "$(dirname "$0")/../.." && pwd)/scripts/release
+repository=$(cd "$(dirname "$0")/../.." && pwd)
+release=$repository/scripts/release
+check_manifest=$repository/tests/windows/check_winget_manifest.py
+winget_schemas=$repository/../shared/winget-schemas
+[ -f "$winget_schemas/manifest.installer.1.10.0.json" ] || fail "winget's schemas are not in $winget_schemas"
 work=$1
 built=$2
 rm -rf "$work"
@@ -48,7 +55,8 @@ run_release() { # run_release LOG ARGUMENTS...
 #==================================================================================================
 # Signed.
 
-run_release signed.log --sign signer.pfx --password-file password.txt signed
+download_url=https://downloads.example.com/morvane4/4.0.2/tw_installer.exe
+run_release signed.log --sign signer.pfx --password-file password.txt --url "$download_url" signed
 grep -q "signed with signer.pfx" signed.log || fail "the release does not say it signed ($(tail -n 1 signed.log))"
 osslsigncode verify -CAfile signer.pem -in signed/tw_installer.exe >verify.log 2>&1 \
     || { cat verify.log >&2; fail "the signature does not verify against the signing certificate"; }
@@ -60,6 +68,7 @@ fi
 osslsigncode remove-signature -in signed/tw_installer.exe -out without-signature.exe >/dev/null
 cmp without-signature.exe "$built" || fail "without its signature, the signed exe is not the built one"
 echo "signed: verified against the signing certificate (SHA-256), not against another; the built exe plus a signature"
+/usr/bin/python3 "$check_manifest" signed/winget "$winget_schemas" signed/tw_installer.exe "$download_url"
 
 #==================================================================================================
 # Unsigned.
@@ -71,16 +80,20 @@ if osslsigncode verify -CAfile signer.pem -in unsigned/tw_installer.exe >/dev/nu
     fail "the unsigned release carries a signature"
 fi
 echo "unsigned: the built exe, said to be unsigned"
+placeholder=https://download.invalid/fill-in-the-download-address/tw_installer.exe
+/usr/bin/python3 "$check_manifest" unsigned/winget "$winget_schemas" unsigned/tw_installer.exe "$placeholder"
+grep -q "warning: the winget manifest's InstallerUrl is a placeholder" unsigned.log || fail "the release does not say the InstallerUrl must be filled in"
 
 #==================================================================================================
 # Bad input: refused with a reason, and the earlier release in the folder is left as it was.
 
-sha256sum signed/tw_installer.exe signed/SHA256SUMS >before.txt
+sha256sum signed/tw_installer.exe signed/SHA256SUMS signed/winget/* >before.txt
 refused=(
     "cannot read the certificate|--sign missing.pfx signed"
     "go with --sign|--password-file password.txt signed"
     "usage:|--sign"
     "usage:|--unknown signed"
+    "--url needs an https:// address|--url http://downloads.example.com/tw_installer.exe signed"
     "signing failed|--sign signer.pfx --password-file wrong-password.txt signed"
     "signing failed|--sign signer.pfx --password-file password.txt --timestamp http://127.0.0.1:9/ signed"
 )
@@ -92,7 +105,7 @@ for case in "${refused[@]}"; do
     fi
     grep -q -- "$reason" refused.log || { cat refused.log >&2; fail "scripts/release ${arguments[*]} did not say '$reason'"; }
     sha256sum --quiet -c before.txt || fail "scripts/release ${arguments[*]} changed the earlier release"
-    [ -z "$(find signed -mindepth 1 -maxdepth 1 ! -name tw_installer.exe ! -name SHA256SUMS)" ] \
+    [ -z "$(find signed -mindepth 1 -maxdepth 1 ! -name tw_installer.exe ! -name SHA256SUMS ! -name winget)" ] \
         || fail "scripts/release ${arguments[*]} left files behind in signed/"
 done
 echo "refused: ${#refused[@]} kinds of bad input, the earlier release untouched"

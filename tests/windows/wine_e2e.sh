@@ -3,12 +3,12 @@
 # prefix: started, looked at and clicked as a person would, and checked from Linux on the prefix's
 # drive C: and in screenshots.
 #
-#   wine_e2e.sh WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP
+#   wine_e2e.sh WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP HOLD_FILE_EXE
 #
 # WORK_FOLDER is emptied and holds the prefix, logs and screenshots (kept after a failure).
 # TW_RENDER_STATES_EXE, the project's renderer of the main view, draws the reference pictures under
 # the same Wine; MODULE_4.0.2.0 is a plug-in module with file version 4.0.2.0 for the reference of
-# an installed row.
+# an installed row. HOLD_FILE_EXE holds a file from another process (tests/windows/hold_file.cpp).
 #
 # First start: the window is titled "tw_installer", has a 600 x 600 client area, centred, and shows
 # the main view; the settings file is written with the default folders; a click on VST3 and on CLAP
@@ -18,7 +18,9 @@
 # renderer draws such a row; the settings file is read, not rewritten; Tab shows the focus outline.
 # Then the command line, with no display: --uninstall all with its output redirected by the caller,
 # --install all and --status through cmd /c, --uninstall clap on a console (a terminal), and a
-# wrong format; exit codes, output lines and the bundles on drive C: checked each time.
+# wrong format; exit codes, output lines and the bundles on drive C: checked each time. The exit
+# codes deployment tools act on, read inside Windows: 3010 while another process has a module
+# loaded, 1618 while it holds a bundle's lock; and --verify on an exact and on an altered install.
 # At 200 % scale (LogPixels 192): on the 1024 x 768 screen the window is the largest square that
 # fits, wholly on screen, with INSTALL drawn; on a 1600 x 1400 screen it is 1200 x 1200 pixels
 # (600 x 600 logical), centred.
@@ -29,8 +31,8 @@ set -euo pipefail
 # shellcheck source=../e2e/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/common.sh"
 
-if [ $# -ne 7 ]; then
-    echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP" >&2
+if [ $# -ne 8 ]; then
+    echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP HOLD_FILE_EXE" >&2
     exit 2
 fi
 
@@ -39,6 +41,7 @@ installer=$2
 renderer=$3
 current_module=$4
 archives=("$5" "$6" "$7") # by format index: VST3, CLAP, AAX
+hold_file=$8
 
 # Every wait below is bounded, and so is the whole run.
 wait_limit=60
@@ -436,6 +439,65 @@ cli 2 cmd /c 'C:\tw_installer.exe --install vst4'
     || fail "--install vst4 said: $(head -n 1 "$work/cli-err.txt")"
 [ ! -s "$work/cli-out.txt" ] || fail "--install vst4 wrote to stdout"
 note "cmd /c --install vst4: exit 2, the reason on stderr"
+
+# The codes as Windows gives them, from %ERRORLEVEL% in a batch file: Wine's own Unix status keeps
+# only their low 8 bits.
+cp "$hold_file" "$drive_c/hold_file.exe"
+printf '@echo off\r\nC:\\tw_installer.exe %%*\r\necho exit code %%ERRORLEVEL%%\r\n' >"$drive_c/run.bat"
+coded() { # coded EXPECTED_CODE ARGUMENTS...: cli-out.txt without the code's line
+    local expected=$1
+    shift
+    # (cmd ends with the batch file's last code: its own status is not looked at.)
+    env -u DISPLAY "$wine" cmd /c 'C:\run.bat' "$@" </dev/null >"$work/cli-out.txt" 2>"$work/cli-err.txt" || true
+    grep -qx $'exit code '"$expected"$'\r' "$work/cli-out.txt" || fail "'$*' did not exit with $expected: $(cat "$work/cli-out.txt" "$work/cli-err.txt")"
+    sed -i '/^exit code /d' "$work/cli-out.txt"
+}
+holders=()
+hold() { # hold load|open|lock WINDOWS_PATH: held by another process until release_holders
+    "$wine" 'C:\hold_file.exe' "$1" "$2" </dev/null >"$work/hold-${#holders[@]}.txt" 2>&1 &
+    holders+=($!)
+    wait_until "hold_file.exe holds $2" grep -q '^held' "$work/hold-$((${#holders[@]} - 1)).txt"
+}
+release_holders() {
+    kill "${holders[@]}" && wait "${holders[@]}" 2>/dev/null || true
+    holders=()
+}
+
+coded 0 --verify all
+crlf_lines "$work/cli-out.txt" "VST3 matches the installer's 4.0.2" "CLAP is not installed in ${windows_bundles[1]}" \
+    "AAX matches the installer's 4.0.2"
+/usr/bin/python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(100); b = f.read(1); f.seek(100); f.write(bytes([b[0] ^ 1]))' \
+    "${bundles[0]}/Contents/x86_64-win/Morvane4.vst3"
+rm "${bundles[2]}/Plugin.ico"
+printf 'extra' >"${bundles[2]}/Contents/notes.txt"
+coded 1 --verify vst3,aax
+crlf_lines "$work/cli-out.txt" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed" \
+    "AAX differs: Plugin.ico missing, Contents/notes.txt not part of the plug-in"
+note "--verify: exact bundles exit 0 (CLAP not installed), a changed byte, a missing and an extra file exit 1"
+
+# A module loaded by another process: the update and the removal go through and name the file
+# left for the restart: 3010.
+coded 0 --install all --quiet
+hold load "${windows_bundles[0]}\Contents\x86_64-win\Morvane4.vst3"
+hold load "${windows_bundles[1]}"
+coded 3010 --install vst3
+removing='C:\\Program Files\\Common Files\\[A-Z0-9]+\\\.Morvane4\.[a-z0-9]+\.removing-[0-9a-f]+'
+tr -d '\r' <"$work/cli-out.txt" | grep -qxE "VST3: $removing\\\\Contents\\\\x86_64-win\\\\Morvane4\.vst3 is in use by another program; it is removed at the next restart" \
+    && [ "$(head -n 1 "$work/cli-out.txt")" = "VST3 installed in ${windows_bundles[0]}"$'\r' ] \
+    || fail "--install vst3 with the module held said: $(cat "$work/cli-out.txt")"
+coded 3010 --uninstall clap --quiet
+tr -d '\r' <"$work/cli-out.txt" | grep -qxE "CLAP: $removing is in use by another program; it is removed at the next restart" \
+    || fail "--uninstall clap --quiet with the file held said: $(cat "$work/cli-out.txt")"
+release_holders
+note "a module held by another process: --install vst3 and --uninstall clap exit 3010 and name the held file"
+
+# Another process holds VST3's lock as a running copy does: VST3 unchanged, CLAP installed, 1618.
+hold lock "${windows_bundles[0]%Morvane4.vst3}.Morvane4.vst3.lock"
+coded 1618 --install vst3,clap
+crlf_lines "$work/cli-out.txt" "CLAP installed in ${windows_bundles[1]}"
+crlf_lines "$work/cli-err.txt" "VST3 not installed: another installation is running. Nothing was changed."
+release_holders
+note "VST3's lock held by another process: --install vst3,clap exits 1618 with VST3's line, CLAP installed"
 
 #==================================================================================================
 # At 200 % scale: on this screen, 512 x 384 logical pixels, the largest square that fits, wholly on

@@ -357,21 +357,25 @@ namespace
     }
 
     //==============================================================================
-    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or run. */
-    void removeLeftover (const Folder& installFolder, const juce::String& name)
+    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or
+        run, and what waits for the restart is added to `removedAtRestart` when one is given. */
+    void removeLeftover (const Folder& installFolder, const juce::String& name, juce::Array<juce::File>* removedAtRestart)
     {
         DurableFiles::announceStep ("remove", installFolder.getChildFile (name));
-        removeTreeNowOrAtRestart (installFolder, name);
+
+        if (const auto outcome = removeTreeNowOrAtRestart (installFolder, name); outcome.leftForRestart && removedAtRestart != nullptr)
+            removedAtRestart->addArray (outcome.resisted);
     }
 
     /** Takes a copy out of the hosts' sight under a name that start-up never restores, then
         deletes it. A copy that cannot be moved stays whole under its name, for the next run. */
-    void discard (const Folder& installFolder, const juce::String& bundleName, const juce::String& copy)
+    void discard (const Folder& installFolder, const juce::String& bundleName, const juce::String& copy,
+                  juce::Array<juce::File>* removedAtRestart)
     {
         const auto removing = makeUnusedName (installFolder, bundleName, "removing");
 
         if (renameWithin (installFolder, copy, installFolder, removing).wasOk())
-            removeLeftover (installFolder, removing);
+            removeLeftover (installFolder, removing, removedAtRestart);
     }
 
     /** What runs of this installer leave beside the bundle while they work, by name. */
@@ -414,7 +418,8 @@ namespace
 
     /** With the bundle's lock held: a missing bundle gets its newest moved-aside copy back, as
         what it was (a link stays a link); everything else an interrupted run left goes. */
-    void repairLocked (const Folder& installFolder, const juce::String& bundleName)
+    void repairLocked (const Folder& installFolder, const juce::String& bundleName,
+                       juce::Array<juce::File>* removedAtRestart = nullptr)
     {
         auto leftovers = findLeftovers (installFolder, bundleName);
 
@@ -427,10 +432,10 @@ namespace
         }
 
         for (const auto& copy : leftovers.asideCopies)
-            discard (installFolder, bundleName, copy);
+            discard (installFolder, bundleName, copy, removedAtRestart);
 
         for (const auto& other : leftovers.others)
-            removeLeftover (installFolder, other);
+            removeLeftover (installFolder, other, removedAtRestart);
     }
 
     const char* describeLockFailure (DurableFiles::BundleLock::Outcome outcome, const char* cannotCreateReason)
@@ -444,10 +449,11 @@ namespace
     {
         const Folder& installFolder;
         juce::String name;
+        juce::Array<juce::File>* removedAtRestart = nullptr;
 
         ~StagingGuard()
         {
-            removeLeftover (installFolder, name);
+            removeLeftover (installFolder, name, removedAtRestart);
         }
     };
 
@@ -548,7 +554,7 @@ namespace
 
 //==============================================================================
 juce::Result installBundle (const juce::File& installFolder, const juce::String& bundleName,
-                            const void* archiveData, size_t archiveSize)
+                            const void* archiveData, size_t archiveSize, juce::Array<juce::File>* removedAtRestart)
 {
     std::vector<PlannedEntry> plan;
 
@@ -571,14 +577,14 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
 
-    repairLocked (folder, bundleName);
+    repairLocked (folder, bundleName, removedAtRestart);
 
     const auto stagingName = makeUnusedName (folder, bundleName, "staging");
 
     if (! DurableFiles::createFolder (folder, stagingName))
         return fail (reasonForFolderFailure (installFolder));
 
-    const StagingGuard staging { folder, stagingName };
+    const StagingGuard staging { folder, stagingName, removedAtRestart };
     StagedFolders folders;
     folders.emplace ("", folder.openChild (stagingName, true));
 
@@ -636,12 +642,13 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
     // loaded module on Windows) stays until the next restart or run.
     if (DurableFiles::flushFolder (folder) && oldName.isNotEmpty())
-        discard (folder, bundleName, oldName);
+        discard (folder, bundleName, oldName, removedAtRestart);
 
     return juce::Result::ok();
 }
 
-juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
+juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
+                              juce::Array<juce::File>* removedAtRestart)
 {
     if (bundleName.isEmpty())
         return juce::Result::ok();
@@ -664,7 +671,7 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
         outcome != DurableFiles::BundleLock::Outcome::acquired)
         return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
-    repairLocked (folder, bundleName);
+    repairLocked (folder, bundleName, removedAtRestart);
 
     // Whatever has the bundle's name goes, as what it is: a link, even one that leads nowhere,
     // goes as a link.
@@ -678,7 +685,7 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
 
     // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
     DurableFiles::flushFolder (folder);
-    removeLeftover (folder, removing);
+    removeLeftover (folder, removing, removedAtRestart);
     return juce::Result::ok();
 }
 

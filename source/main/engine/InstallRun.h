@@ -3,6 +3,15 @@
 
 #include "main/engine/Catalogue.h"
 
+/** What kind of failure a format met, as deployment tools tell them apart. */
+enum class FailureKind
+{
+    none,
+    other,
+    diskFull,
+    anotherRunning
+};
+
 /** What happened to one processed format. */
 struct FormatOutcome
 {
@@ -12,6 +21,12 @@ struct FormatOutcome
                          // "; " tells where a version was left when the bundle could not be kept.
     juce::File bundlePath;
     bool wasPresent = false; // whether the bundle existed when its turn came
+    FailureKind failureKind = FailureKind::none;
+    juce::Array<juce::File> removedAtRestart {}; // files in use (and the folders holding them) that
+                                                 // Windows removes at the next restart
+
+    /** Whether the next restart finishes what this format's run began. */
+    bool needsRestart() const { return ! removedAtRestart.isEmpty(); }
 };
 
 /** The record of one run: one outcome per processed format, in format order. */
@@ -29,6 +44,10 @@ struct RunReport
     /** The line that tells what happened to one format: its failure line, or e.g.
         "VST3 installed in <bundle path>", "CLAP removed from <bundle path>". */
     juce::String describe (const FormatOutcome& outcome) const;
+
+    /** One line per file that waits for the next restart, e.g. "VST3: <path> is in use by another
+        program; it is removed at the next restart". */
+    juce::StringArray describeRestart (const FormatOutcome& outcome) const;
 };
 
 //==============================================================================
@@ -47,6 +66,10 @@ struct InstallerSetup
     line's alike: the product identity, the default install folders, and the settings file read
     (or written with the defaults when there is none). */
 InstallerSetup startInstaller (const SystemLocations& locations);
+
+/** The same places as startInstaller finds, for a start that must change nothing: the settings
+    file is only read (never written, no folder made) and nothing is repaired. */
+InstallerSetup readInstallerSetup (const SystemLocations& locations);
 
 //==============================================================================
 /** A plug-in archive carried by the program: its bytes and size. */

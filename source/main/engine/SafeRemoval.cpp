@@ -331,7 +331,7 @@ RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, con
     auto outcome = removeTree (parent, name);
 
     if (! outcome.wasOk())
-        removeAtNextRestart (outcome.resisted);
+        outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
 
     return outcome;
 }
@@ -341,7 +341,7 @@ RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
     auto outcome = removeTree (path);
 
     if (! outcome.wasOk())
-        removeAtNextRestart (outcome.resisted);
+        outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
 
     return outcome;
 }

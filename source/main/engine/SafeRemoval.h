@@ -14,6 +14,7 @@ struct RemovalOutcome
 {
     juce::Array<juce::File> resisted;
     int firstError = 0;
+    bool leftForRestart = false; // every path that resisted is removed at the next restart
 
     bool wasOk() const noexcept { return resisted.isEmpty(); }
 };
@@ -35,10 +36,12 @@ RemovalOutcome removeTree (const juce::File& path,
 RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::String& name,
                            const std::function<void (const juce::File&)>& beforeEntry = {});
 
-/** Removes `path` as removeTree does; what resists is handed to removeAtNextRestart. */
+/** Removes `path` as removeTree does; what resists is handed to removeAtNextRestart, and the
+    outcome tells whether it took all of it. */
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path);
 
-/** Removes the entry `name` of `parent` as removeTree does; what resists is handed to removeAtNextRestart. */
+/** Removes the entry `name` of `parent` as removeTree does; what resists is handed to
+    removeAtNextRestart, and the outcome tells whether it took all of it. */
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name);
 
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is

@@ -221,7 +221,8 @@ namespace
         return document.getDocumentElement();
     }
 
-    void readSettings (const juce::XmlElement& root, std::array<juce::File, numFormats>& installFolders)
+    void readSettings (const juce::XmlElement& root, std::array<juce::File, numFormats>& installFolders,
+                       bool createMissingFolders = true)
     {
         // The root's tag is not examined: other tools of the maker may name it differently.
         for (int i = 0; i < numFormats; ++i)
@@ -234,7 +235,7 @@ namespace
             auto& folder = installFolders[(size_t) i];
             folder = juce::File (value);
 
-            if (! folder.exists())
+            if (createMissingFolders && ! folder.exists())
                 folder.createDirectory(); // a folder that cannot be made shows up at install time
         }
     }
@@ -315,4 +316,13 @@ void applySettingsFile (const juce::File& settingsFolder, std::array<juce::File,
         paths[i] = installFolders[i].getFullPathName();
 
     writeSettingsFile (file, paths);
+}
+
+void readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders)
+{
+    juce::MemoryBlock bytes;
+
+    if (readSettingsBytes (settingsFolder.getChildFile (Settings::fileName), bytes) == FileRead::read)
+        if (const auto root = parseSettings (bytes))
+            readSettings (*root, installFolders, false);
 }

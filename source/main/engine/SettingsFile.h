@@ -64,6 +64,10 @@ namespace Settings
 */
 void applySettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders);
 
+/** Reads the settings file in `settingsFolder` as applySettingsFile does, for a start that must
+    change nothing: no file is written and no folder is made. */
+void readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders);
+
 /** Writes the settings element with these folder paths (VST3, CLAP, AAX) through a temporary
     file beside `file`. Returns false when it could not be written. */
 bool writeSettingsFile (const juce::File& file, const std::array<juce::String, numFormats>& folderPaths);
