@@ -1,8 +1,7 @@
 // Holds a file as a plug-in host would, until it is ended: loaded as a module, or open for reading
-// without sharing delete or write; or holds a bundle's lock file as a running copy of the installer
-// does (no sharing, removed on close). Prints "held" once it holds the file.
+// without sharing delete or write. Prints "held" once it holds the file.
 //
-//   hold_file.exe load|open|lock PATH
+//   hold_file.exe load|open PATH
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +11,7 @@ int wmain (int argc, wchar_t** argv)
 {
     if (argc != 3)
     {
-        std::fprintf (stderr, "usage: hold_file.exe load|open|lock PATH\n");
+        std::fprintf (stderr, "usage: hold_file.exe load|open PATH\n");
         return 2;
     }
 
@@ -21,15 +20,6 @@ int wmain (int argc, wchar_t** argv)
         if (LoadLibraryW (argv[2]) == nullptr)
         {
             std::printf ("LoadLibraryW failed: %lu\n", GetLastError());
-            return 1;
-        }
-    }
-    else if (std::wcscmp (argv[1], L"lock") == 0)
-    {
-        if (CreateFileW (argv[2], GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr) == INVALID_HANDLE_VALUE)
-        {
-            std::printf ("CreateFileW failed: %lu\n", GetLastError());
             return 1;
         }
     }

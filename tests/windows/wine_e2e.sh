@@ -8,7 +8,8 @@
 # WORK_FOLDER is emptied and holds the prefix, logs and screenshots (kept after a failure).
 # TW_RENDER_STATES_EXE, the project's renderer of the main view, draws the reference pictures under
 # the same Wine; MODULE_4.0.2.0 is a plug-in module with file version 4.0.2.0 for the reference of
-# an installed row. HOLD_FILE_EXE holds a file from another process (tests/windows/hold_file.cpp).
+# an installed row. HOLD_FILE_EXE holds a file from another process (tests/windows/hold_file.cpp),
+# HOLD_LOCK_EXE a bundle's lock (tests/windows/hold_lock.cpp).
 #
 # First start: the window is titled "tw_installer", has a 600 x 600 client area, centred, and shows
 # the main view; the settings file is written with the default folders; a click on VST3 and on CLAP
@@ -31,8 +32,8 @@ set -euo pipefail
 # shellcheck source=../e2e/common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/common.sh"
 
-if [ $# -ne 8 ]; then
-    echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP HOLD_FILE_EXE" >&2
+if [ $# -ne 9 ]; then
+    echo "usage: $0 WORK_FOLDER TW_INSTALLER_EXE TW_RENDER_STATES_EXE MODULE_4.0.2.0 VST3_ZIP CLAP_ZIP AAX_ZIP HOLD_FILE_EXE HOLD_LOCK_EXE" >&2
     exit 2
 fi
 
@@ -42,6 +43,7 @@ renderer=$3
 current_module=$4
 archives=("$5" "$6" "$7") # by format index: VST3, CLAP, AAX
 hold_file=$8
+hold_lock=$9
 
 # Every wait below is bounded, and so is the whole run.
 wait_limit=60
@@ -443,6 +445,7 @@ note "cmd /c --install vst4: exit 2, the reason on stderr"
 # The codes as Windows gives them, from %ERRORLEVEL% in a batch file: Wine's own Unix status keeps
 # only their low 8 bits.
 cp "$hold_file" "$drive_c/hold_file.exe"
+cp "$hold_lock" "$drive_c/hold_lock.exe"
 printf '@echo off\r\nC:\\tw_installer.exe %%*\r\necho exit code %%ERRORLEVEL%%\r\n' >"$drive_c/run.bat"
 coded() { # coded EXPECTED_CODE ARGUMENTS...: cli-out.txt without the code's line
     local expected=$1
@@ -453,10 +456,14 @@ coded() { # coded EXPECTED_CODE ARGUMENTS...: cli-out.txt without the code's lin
     sed -i '/^exit code /d' "$work/cli-out.txt"
 }
 holders=()
-hold() { # hold load|open|lock WINDOWS_PATH: held by another process until release_holders
-    "$wine" 'C:\hold_file.exe' "$1" "$2" </dev/null >"$work/hold-${#holders[@]}.txt" 2>&1 &
+hold() { # hold load|open WINDOWS_PATH, or hold lock FOLDER BUNDLE_NAME: held by another process until release_holders
+    if [ "$1" = lock ]; then
+        "$wine" 'C:\hold_lock.exe' "$2" "$3" </dev/null >"$work/hold-${#holders[@]}.txt" 2>&1 &
+    else
+        "$wine" 'C:\hold_file.exe' "$1" "$2" </dev/null >"$work/hold-${#holders[@]}.txt" 2>&1 &
+    fi
     holders+=($!)
-    wait_until "hold_file.exe holds $2" grep -q '^held' "$work/hold-$((${#holders[@]} - 1)).txt"
+    wait_until "another process holds $2" grep -q '^held' "$work/hold-$((${#holders[@]} - 1)).txt"
 }
 release_holders() {
     kill "${holders[@]}" && wait "${holders[@]}" 2>/dev/null || true
@@ -492,7 +499,7 @@ release_holders
 note "a module held by another process: --install vst3 and --uninstall clap exit 3010 and name the held file"
 
 # Another process holds VST3's lock as a running copy does: VST3 unchanged, CLAP installed, 1618.
-hold lock "${windows_bundles[0]%Morvane4.vst3}.Morvane4.vst3.lock"
+hold lock "${windows_bundles[0]%\\Morvane4.vst3}" Morvane4.vst3
 coded 1618 --install vst3,clap
 crlf_lines "$work/cli-out.txt" "CLAP installed in ${windows_bundles[1]}"
 crlf_lines "$work/cli-err.txt" "VST3 not installed: another installation is running. Nothing was changed."
