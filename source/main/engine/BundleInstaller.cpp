@@ -3,6 +3,7 @@
 #include "main/engine/Catalogue.h"
 #include "main/engine/DurableFiles.h"
 #include "main/engine/FileNames.h"
+#include "main/engine/MappedPages.h"
 #include "main/engine/SafeRemoval.h"
 #include "main/engine/ZipDirectory.h"
 
@@ -230,10 +231,11 @@ namespace
     //==============================================================================
     /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written. */
     juce::Result writeEntry (const PlannedEntry& entry, const juce::File& target, const juce::File& installFolder,
-                             juce::HeapBlock<char>& buffer)
+                             juce::HeapBlock<char>& buffer, FormatProgress& progress)
     {
         auto crc = crc32 (0, nullptr, 0);
         juce::int64 written = 0;
+        size_t released = 0; // bytes of the entry's data handed back to the system
         DurableFiles::NewFile out (target);
 
         if (! out.isOpen())
@@ -243,19 +245,35 @@ namespace
         {
             crc = crc32 (crc, static_cast<const Bytef*> (bytes), (uInt) size);
             written += size;
+            progress.bytesWritten += size;
             return out.write (bytes, (size_t) size);
+        };
+
+        // Pages already inflated are not needed again: with three archives unpacked at once, only
+        // the pieces being read stay resident.
+        const auto releaseUpTo = [&] (size_t consumed)
+        {
+            if (progress.releaseReadPages && consumed > released)
+            {
+                releaseMappedPages (entry.data + released, consumed - released);
+                released = consumed;
+            }
         };
 
         if (entry.method == methodStored)
         {
             for (size_t done = 0; done < entry.compressedSize;)
             {
+                if (progress.isCancelled())
+                    return fail (FailureReason::cancelled);
+
                 const auto size = (int) juce::jmin ((size_t) writeBlockSize, entry.compressedSize - done);
 
                 if (! writeBlock (entry.data + done, size))
                     return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
 
                 done += (size_t) size;
+                releaseUpTo (done);
             }
         }
         else
@@ -266,6 +284,9 @@ namespace
 
             for (;;)
             {
+                if (progress.isCancelled())
+                    return fail (FailureReason::cancelled);
+
                 // One byte more than still expected, so that a stream longer than declared shows.
                 const auto wanted = (int) juce::jmin ((juce::int64) writeBlockSize, entry.uncompressedSize - written + 1);
                 const auto size = inflater.read (buffer.get(), wanted);
@@ -275,6 +296,9 @@ namespace
 
                 if (! writeBlock (buffer.get(), size))
                     return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
+
+                // The inflater reads ahead into its own buffer: what it took is done with.
+                releaseUpTo ((size_t) compressed.getPosition());
             }
         }
 
@@ -287,13 +311,20 @@ namespace
         return juce::Result::ok();
     }
 
+    /** Each worker of a run draws from its own generator. */
+    juce::Random& getRandom()
+    {
+        thread_local juce::Random random;
+        return random;
+    }
+
     /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". */
     juce::File makeUnusedSibling (const juce::File& installFolder, const juce::String& bundleName, const juce::String& purpose)
     {
         for (;;)
         {
             const auto candidate = installFolder.getChildFile ("." + bundleName + "." + purpose + "-"
-                                                               + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()).paddedLeft ('0', 8));
+                                                               + juce::String::toHexString (getRandom().nextInt()).paddedLeft ('0', 8));
 
             if (! candidate.exists() && ! candidate.isSymbolicLink())
                 return candidate;
@@ -451,8 +482,10 @@ namespace
 
 //==============================================================================
 juce::Result installBundle (const juce::File& installFolder, const juce::String& bundleName,
-                            const void* archiveData, size_t archiveSize)
+                            const void* archiveData, size_t archiveSize, FormatProgress* progressToReport)
 {
+    FormatProgress unreported;
+    auto& progress = progressToReport != nullptr ? *progressToReport : unreported;
     std::vector<PlannedEntry> plan;
 
     if (bundleName.isEmpty() || ! planEntries (archiveData, archiveSize, bundleName, plan))
@@ -473,6 +506,17 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 
     repairLocked (installFolder, bundleName);
 
+    if (progress.isCancelled())
+        return fail (FailureReason::cancelled);
+
+    juce::int64 totalBytes = 0;
+
+    for (const auto& entry : plan)
+        totalBytes += entry.uncompressedSize;
+
+    progress.totalBytes = totalBytes;
+    progress.phase = RunPhase::unpacking;
+
     const auto stagingFolder = makeUnusedSibling (installFolder, bundleName, "staging");
 
     if (! DurableFiles::createFolder (stagingFolder))
@@ -490,11 +534,16 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         if (! createFoldersBelow (stagingFolder, folder, madeFolders, foldersInOrder))
             return fail (reasonForFolderFailure (installFolder));
 
+        if (progress.isCancelled())
+            return fail (FailureReason::cancelled);
+
         if (! entry.isFolder)
-            if (const auto result = writeEntry (entry, stagingFolder.getChildFile (entry.relativePath), installFolder, buffer);
+            if (const auto result = writeEntry (entry, stagingFolder.getChildFile (entry.relativePath), installFolder, buffer, progress);
                 result.failed())
                 return result;
     }
+
+    progress.phase = RunPhase::writing;
 
     // Every file, then every folder's entries, on the disk, so that a power cut after the swap
     // finds the new bundle whole. Flushed together, they share the file system's commits.
@@ -506,8 +555,14 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         if (! DurableFiles::flushFolder (folder))
             return fail (reasonForWriteFailure (installFolder, 1));
 
+    progress.phase = RunPhase::checking;
+
     if (! holdsExactly (stagingFolder, plan))
         return fail (FailureReason::fileNotWritten);
+
+    // The last point where a cancel leaves the old bundle: the swap itself is never cut short.
+    if (progress.isCancelled())
+        return fail (FailureReason::cancelled);
 
     // The swap, which only renames within one folder: old aside, new in, flushed, then old deleted.
     const auto bundle = installFolder.getChildFile (bundleName);
@@ -538,7 +593,7 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     return juce::Result::ok();
 }
 
-juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName)
+juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName, FormatProgress* progress)
 {
     if (bundleName.isEmpty() || ! installFolder.isDirectory())
         return juce::Result::ok();
@@ -555,6 +610,14 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
         return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
     repairLocked (installFolder, bundleName);
+
+    if (progress != nullptr)
+    {
+        if (progress->isCancelled())
+            return fail (FailureReason::cancelled);
+
+        progress->phase = RunPhase::removing;
+    }
 
     if (! bundle.exists())
     {

@@ -13,4 +13,5 @@ namespace FailureReason
     constexpr const char* fileNotWritten = "a file cannot be written";
     constexpr const char* archiveDamaged = "the archive is damaged";
     constexpr const char* anotherRunning = "another installation is running";
+    constexpr const char* cancelled = "cancelled";
 } // namespace FailureReason
