@@ -168,17 +168,34 @@ no_bundle_present() {
     [ ! -e "${bundles[0]}" ] && [ ! -e "${bundles[1]}" ] && [ ! -e "${bundles[2]}" ]
 }
 
-# The success view: the green install mark, "SUCCESS!" in white, no format rows, no SELECT ALL.
+# The success view: the green install mark, "SUCCESS!" in white, no format rows (the result lines
+# stand where they were: only the faces' colours are looked for), no SELECT ALL.
 shows_success_view() { # shows_success_view SHOT
     local shot=$1 green
     green=$(count_near "$shot" "${success_icon[@]}" 86CF7A)
     [ "$green" -ge 200 ] || return 1
     [ "$(brightest "$shot" "${success_text[@]}")" -ge 224 ] || return 1
 
-    local row x y w h
-    for row in vst3 clap aax select_all; do
-        read -r x y w h < <(rect_of $row)
-        near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111 || return 1
+    local row face
+    for row in vst3 clap aax; do
+        for face in 0287C4 464545; do # installed (blue) and not installed (grey) faces over the background
+            [ "$(count_near "$shot" $(rect_of $row) $face)" -lt 4000 ] || return 1
+        done
+    done
+    read -r x y w h < <(rect_of select_all)
+    near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111
+}
+
+# The result lines: three lines of grey text between the section rule and the mark, and after an
+# install a "Show in folder" button (a half-grey face) at the end of each.
+result_lines=(24 174 444 65)
+show_buttons_y=(176 197 219)
+shows_result_lines() { # shows_result_lines SHOT installed|removed
+    local shot=$1 y faces
+    [ "$(brightest "$shot" "${result_lines[@]}")" -ge 150 ] || return 1
+    for y in "${show_buttons_y[@]}"; do
+        faces=$(count_near "$shot" 474 "$y" 102 18 5E5C5C)
+        if [ "$2" = installed ]; then [ "$faces" -ge 600 ] || return 1; else [ "$faces" -lt 50 ] || return 1; fi
     done
 }
 
@@ -244,6 +261,7 @@ note "VST3 selected by a click, then all three by SELECT ALL"
 click_on install
 wait_until "the three bundles are on disk" all_bundles_present
 wait_until "the success view shows after INSTALL" eval 'shoot installed && shows_success_view installed'
+shows_result_lines installed installed || fail "the result view shows no line and \"Show in folder\" per installed format"
 
 for i in 0 1 2; do
     files=$(matches_archive "${archives[i]}" "${folders[i]}") || fail "the unpacked bundle differs from its archive"
@@ -276,6 +294,7 @@ note "shift-click on INSTALL (caption UNINSTALL while shift was down)"
 
 wait_until "the three bundles are removed" no_bundle_present
 wait_until "the success view shows after the uninstall" eval 'shoot uninstalled && shows_success_view uninstalled'
+shows_result_lines uninstalled removed || fail "the result view after the uninstall shows no lines, or \"Show in folder\""
 for folder in "${folders[@]}"; do
     [ -d "$folder" ] || fail "the install folder $folder went away with the bundle"
 done
