@@ -332,6 +332,18 @@ namespace
     }
 
     //==============================================================================
+    /** Makes the install folder with its missing parents. The formats of a run are installed side
+        by side, and two of them may make a shared parent at the same moment: the one that loses
+        fails to make it, and its next attempt finds it there. */
+    bool createInstallFolder (const juce::File& folder)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt)
+            if (folder.createDirectory().wasOk())
+                return true;
+
+        return false;
+    }
+
     /** Every deletion of a leftover goes through here; what is in use goes at the next restart or run. */
     void removeLeftover (const juce::File& file)
     {
@@ -495,7 +507,7 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     if (! hasRoomFor (installFolder, getSpaceNeeded (plan)))
         return fail (FailureReason::diskFull);
 
-    if (! installFolder.isDirectory() && installFolder.createDirectory().failed())
+    if (! createInstallFolder (installFolder))
         return fail (reasonForFolderFailure (installFolder));
 
     DurableFiles::BundleLock lock (installFolder, bundleName);

@@ -115,3 +115,17 @@ TEST (RunFormats, aCancelStopsEveryFormatAtItsNextPieceAndLeavesItsOldBundle)
     // Byte for byte as before, with nothing left beside the bundles.
     EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
 }
+
+TEST (RunFormats, formatsSideBySideMakeTheirMissingSharedParentFolderBetweenThem)
+{
+    // The formats race to make "Common Files"; whichever loses must still get its folder.
+    for (int round = 0; round < 5; ++round)
+    {
+        const TestFolder folder;
+        const std::array<juce::File, numFormats> folders { folder / "Common Files/VST3", folder / "Common Files/CLAP",
+                                                           folder / "Common Files/Avid/Audio/Plug-Ins" };
+        const auto report = runFormats (allFormats, false, folders, "Morvane4", getCarriedArchives());
+
+        EXPECT_TRUE (report.allSucceeded()) << report.getFailureLines().joinIntoString ("\n");
+    }
+}
