@@ -133,16 +133,18 @@ namespace
         render ("shift_held", [] (MainComponent& c) { c.uninstallMode = true; });
         render ("success", [] (MainComponent& c) { c.finishRun ({}); });
 
+        const auto bundleAt = [&locations] (int i) { return getBundlePath (locations.defaultInstallFolders[(size_t) i], "Morvane4", i); };
+
         RunReport failed;
-        failed.outcomes.add ({ 0, false, "disk full", {}, false });
-        failed.outcomes.add ({ 1, true, {}, {}, false });
-        failed.outcomes.add ({ 2, false, "access denied", {}, false });
+        failed.outcomes.add ({ 0, false, "disk full", bundleAt (0), false });
+        failed.outcomes.add ({ 1, true, {}, bundleAt (1), false });
+        failed.outcomes.add ({ 2, false, "access denied", bundleAt (2), false });
         render ("failure", [&failed] (MainComponent& c) { c.finishRun (failed); });
 
         RunReport failedThree;
-        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created", {}, false });
-        failedThree.outcomes.add ({ 1, false, "disk full", {}, false });
-        failedThree.outcomes.add ({ 2, false, "access denied", {}, false });
+        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created", bundleAt (0), false });
+        failedThree.outcomes.add ({ 1, false, "disk full", bundleAt (1), false });
+        failedThree.outcomes.add ({ 2, false, "access denied", bundleAt (2), false });
         render ("failure_three", [&failedThree] (MainComponent& c) { c.finishRun (failedThree); });
 
         // A real install of the three formats, in the result view.
