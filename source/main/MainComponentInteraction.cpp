@@ -137,7 +137,8 @@ void MainComponent::buttonClicked (juce::Button* button)
 
         case ControlAction::showInFolder:
             if (const auto row = getResultRow (control->index); row >= 0 && revealInFolder)
-                revealInFolder (runReport.outcomes.getReference (row).bundlePath);
+                if (const auto& bundle = runReport.outcomes.getReference (row).bundlePath; bundle != juce::File())
+                    revealInFolder (bundle);
             break;
     }
 }
