@@ -3,6 +3,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -29,10 +30,11 @@ public:
     WriteGate();
     ~WriteGate();
 
-    void waitUntilReached()
+    /** False when no worker got there within a minute (the run wrote nothing). */
+    bool waitUntilReached()
     {
         std::unique_lock<std::mutex> lock (mutex);
-        changed.wait (lock, [this] { return reached; });
+        return changed.wait_for (lock, std::chrono::minutes (1), [this] { return reached; });
     }
 
     void open()
