@@ -146,6 +146,22 @@ TEST_F (MainComponentInstallTest, takesTheInstallFoldersFromTheSettingsFile)
 }
 
 //==============================================================================
+namespace
+{
+    struct EndRunBefore
+    {
+        WriteGate& gate;
+        MainComponent& component;
+
+        ~EndRunBefore()
+        {
+            component.cancelRun();
+            gate.open();
+            component.waitForRun();
+        }
+    };
+} // namespace
+
 /** The main component on the desktop, where the pointer can move over it while a run works. */
 class MainComponentRunTest : public TestLocationsFixture
 {
@@ -201,6 +217,8 @@ TEST_F (MainComponentRunTest, aSlowRunShowsItsProgressTheWindowAnswersAndClosing
     start();
 
     WriteGate gate;
+    // However the test ends, the workers are let go and waited for before the gate goes.
+    const EndRunBefore endRun { gate, *component };
     component->selected = { true, true, true };
     component->installSelectedFormats();
     ASSERT_TRUE (gate.waitUntilReached());

@@ -14,11 +14,14 @@ namespace juce
     bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
-/** Delivers messages, waiting for each, until `done` holds; gives up after many. */
+/** Delivers the messages that arrive until `done` holds; gives up after a minute. */
 inline bool dispatchMessagesUntil (const std::function<bool()>& done)
 {
-    for (int i = 0; i < 100000 && ! done(); ++i)
-        juce::dispatchNextMessageOnSystemQueue (false);
+    const auto giveUp = juce::Time::getMillisecondCounter() + 60000;
+
+    while (! done() && juce::Time::getMillisecondCounter() < giveUp)
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1); // nothing there yet: a message from another thread is on its way
 
     return done();
 }
