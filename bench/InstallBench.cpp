@@ -8,10 +8,9 @@
 //
 // The archives are made in a process of their own, so that the memory used to make them is not
 // in the measuring process. The measuring process maps them read-only from disk, as the
-// installer's archives are mapped from its executable, and hands each one's pages back after
-// unpacking it, as the installer does.
-#include "main/engine/BundleInstaller.h"
-#include "main/engine/MappedPages.h"
+// installer's archives are mapped from its executable; the run unpacks them side by side and hands
+// each one's pages back as they are inflated, as the installer does.
+#include "main/engine/InstallRun.h"
 #include "main/engine/ZipDirectory.h"
 
 #include <juce_core/juce_core.h>
@@ -205,24 +204,25 @@ namespace
         juce::int64 packedBytes = 0, unpackedBytes = 0;
     };
 
-    /** The install run of all three formats, as the installer does it. */
+    /** The install run of all three formats, as the installer does it: side by side, each
+        archive's pages handed back as they are inflated. */
     bool installAll (const Archives& archives, const juce::File& target)
     {
-        for (int i = 0; i < 3; ++i)
-        {
-            const auto& archive = *archives.mapped[(size_t) i];
-            const auto result = installBundle (target.getChildFile (standIns[i].installFolderName), standIns[i].bundleName,
-                                               archive.getData(), archive.getSize());
-            releaseMappedPages (archive.getData(), archive.getSize());
+        CarriedArchives carried;
+        std::array<juce::File, numFormats> folders;
 
-            if (result.failed())
-            {
-                std::fprintf (stderr, "install of %s failed: %s\n", standIns[i].bundleName, result.getErrorMessage().toRawUTF8());
-                return false;
-            }
+        for (size_t i = 0; i < (size_t) numFormats; ++i)
+        {
+            carried[i] = { archives.mapped[i]->getData(), archives.mapped[i]->getSize() };
+            folders[i] = target.getChildFile (standIns[i].installFolderName);
         }
 
-        return true;
+        const auto report = runFormats ({ true, true, true }, false, folders, "Morvane4", carried);
+
+        for (const auto& line : report.getFailureLines())
+            std::fprintf (stderr, "%s\n", line.toRawUTF8());
+
+        return report.allSucceeded();
     }
 
     /** What `sync -f FOLDER` does: everything written to that folder's file system reaches the disk. */

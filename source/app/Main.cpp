@@ -42,6 +42,13 @@ public:
 
     void systemRequestedQuit() override
     {
+        // A run at work is cancelled and waited for, so that no format is left half-written: the
+        // window (or the end of the Windows session, held meanwhile) waits until it is whole.
+        if (mainWindow != nullptr)
+            if (auto* content = dynamic_cast<MainComponent*> (mainWindow->getContentComponent()))
+                if (content->closeWhenRunEnds ([] { quit(); }))
+                    return;
+
         quit();
     }
 

@@ -1,6 +1,7 @@
 #include "main/MainComponent.h"
 
 #include "main/KeyWatcher.h"
+#include "main/ShutdownBlock.h"
 #include "style/Drawing.h"
 #include "style/Palette.h"
 
@@ -61,6 +62,18 @@ MainComponent::MainComponent (const SystemLocations& locations)
     outcomeText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText, [this] { return getOutcomeText(); });
     addChildComponent (*outcomeText);
 
+    for (int i = 0; i < numFormats; ++i)
+    {
+        const auto index = (size_t) i;
+        resultLineTexts[index] = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText, [this, i] { return getResultLine (i); });
+        addChildComponent (*resultLineTexts[index]);
+
+        progressReadouts[index] = std::make_unique<ProgressReadout> ([this, i] { return getProgressFraction (i); },
+                                                                     [this, i] { return getProgressText (i); });
+        progressReadouts[index]->setTitle (formatNames[i]);
+        addChildComponent (*progressReadouts[index]);
+    }
+
     hintLabel = std::make_unique<juce::Label>();
     addAndMakeVisible (*hintLabel);
     hintLabel->setJustificationType (juce::Justification::centred);
@@ -70,6 +83,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     // A click on no control leaves the focus where it is, as it leaves everything else.
     setMouseClickGrabsKeyboardFocus (false);
     placeInReadingOrder();
+    showView (ControlView::choosingFormats);
     keyWatcher = std::make_unique<KeyWatcher> (*this);
 
     setSize (600, 600);
@@ -77,6 +91,15 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
 MainComponent::~MainComponent()
 {
+    // A run still at work stops at its next piece; its workers use this component's members.
+    if (isRunWorking())
+    {
+        runProgress->cancelRequested = true;
+        runWorker.join();
+    }
+
+    stopTimer();
+
     // The focused control loses the focus as it goes, after the hint line went: nothing may act on it.
     keyboardFocusShown = false;
     keyWatcher = nullptr;
@@ -108,6 +131,10 @@ std::unique_ptr<juce::TextButton>& MainComponent::getButtonHolder (const MainCon
             return formatButtons[(size_t) control.index];
         case ControlKind::install:
             return installButton;
+        case ControlKind::cancel:
+            return cancelButton;
+        case ControlKind::showInFolder:
+            return showInFolderButtons[(size_t) control.index];
         case ControlKind::selectAll:
             break;
     }
@@ -117,7 +144,7 @@ std::unique_ptr<juce::TextButton>& MainComponent::getButtonHolder (const MainCon
 
 std::unique_ptr<juce::Drawable>& MainComponent::getIconHolder (const MainControl& control)
 {
-    // The tabs' pictures and then INSTALL's are one list.
+    // The tabs' pictures and then INSTALL's are one list; the controls without a picture are never asked.
     return control.kind == ControlKind::formatRow ? formatIcons[(size_t) control.index] : buttonIcons[(size_t) control.index];
 }
 
@@ -125,6 +152,9 @@ FormatStatus MainComponent::detectInstallState (int formatIndex) const
 {
     if (! juce::isPositiveAndBelow (formatIndex, numFormats))
         return {};
+
+    if (isRunWorking() || runFinished)
+        return snapshot.statuses[(size_t) formatIndex];
 
     return detectFormatStatus (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
 }

@@ -11,7 +11,17 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <thread>
+
 class KeyWatcher;
+class ShutdownBlock;
+
+/** What the format rows show, worked out from the disk at one moment. */
+struct FormatsSnapshot
+{
+    std::array<FormatStatus, numFormats> statuses;
+    std::array<bool, numFormats> bundlePresent {};
+};
 
 /** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
 extern const juce::StringArray tabNames;
@@ -24,7 +34,8 @@ extern const juce::StringArray tabNames;
     read and write directly.
 */
 class MainComponent final : public juce::Component,
-                            public juce::Button::Listener
+                            public juce::Button::Listener,
+                            private juce::Timer
 {
 public:
     /** Uses the real system folders. */
@@ -44,15 +55,42 @@ public:
     void buttonStateChanged (juce::Button*) override;
 
     //==============================================================================
-    /** The installed state of format 0..2, read from disk now. */
+    /** The installed state of format 0..2: read from disk now before any run; while a run works
+        and after it, as the snapshot taken before and after it says, so that the message thread
+        never waits on a disk the run is busy with. */
     FormatStatus detectInstallState (int formatIndex) const;
 
-    /** Installs (or, in uninstall mode, removes) every selected format, then shows the result. */
+    /** Starts installing (or, in uninstall mode, removing) every selected format on worker
+        threads, shows the progress view, and returns at once; the result view follows when every
+        format is done. */
     void installSelectedFormats();
 
     /** Ends a run: keeps its report, hides the install controls for good, shows the result and
         announces it. */
     void finishRun (RunReport report);
+
+    /** Whether a run is at work. */
+    bool isRunWorking() const { return runWorker.joinable(); }
+
+    /** Asks the working run to stop each format at its next piece; each format then stays as it
+        was, unless it was already swapped. */
+    void cancelRun();
+
+    /** Closing while a run works: cancels it, says "Finishing…" and calls `close` once every format
+        is whole; returns true. Returns false, and calls nothing, when no run works. */
+    bool closeWhenRunEnds (std::function<void()> close);
+
+    /** Waits for the working run's workers, then ends the run as its end message would. */
+    void waitForRun();
+
+    /** The line the result view shows for format 0..2, or "" when the run did not touch it. */
+    juce::String getResultLine (int formatIndex) const;
+
+    /** How far a format is while a run works, from 0 to 1 (the bytes written of the bundle's total). */
+    double getProgressFraction (int formatIndex) const;
+
+    /** The words a format's progress bar says while a run works, e.g. "Writing to disk, 40%". */
+    juce::String getProgressText (int formatIndex) const;
 
     //==============================================================================
     // The keyboard and screen readers.
@@ -108,6 +146,18 @@ public:
     juce::File keptCopyFolder;  // where the installer keeps its copy for Installed apps (none in tests)
     juce::String entryNotice;   // what went wrong with the entry in Installed apps; empty when nothing did
 
+    std::unique_ptr<juce::TextButton> cancelButton;
+    std::array<std::unique_ptr<juce::TextButton>, numFormats> showInFolderButtons;
+    std::array<bool, numFormats> runFormatsChosen {}; // the formats the run works on
+    std::unique_ptr<RunProgress> runProgress;          // shared with the run's workers
+    FormatsSnapshot snapshot;                          // what the rows show during and after a run
+
+    /** Shows a bundle in the system's file manager; tests replace it to see what would be shown. */
+    std::function<void (const juce::File&)> revealInFolder = [] (const juce::File& bundle)
+    {
+        bundle.revealToUser();
+    };
+
     /** Opens the website, the manual and (through the support panel) the chat and mail links;
         tests replace it to see what would be opened. */
     PanelParts::URLLauncher launchURL = PanelParts::getDefaultLauncher();
@@ -118,6 +168,8 @@ public:
         and after a run its outcome. */
     std::unique_ptr<ReadableText> productText;
     std::unique_ptr<ReadableText> outcomeText;
+    std::array<std::unique_ptr<ReadableText>, numFormats> resultLineTexts;
+    std::array<std::unique_ptr<ProgressReadout>, numFormats> progressReadouts;
 
     /** Has the screen reader say a text; tests replace it to hear what would be said. */
     std::function<void (const juce::String&)> announce = [] (const juce::String& text)
@@ -131,6 +183,18 @@ private:
     void paintTabFaces (juce::Graphics&);
     void paintResult (juce::Graphics&);
     void paintFormatRows (juce::Graphics&);
+    void paintProgress (juce::Graphics&);
+
+    void timerCallback() override;
+    void showView (ControlView view);
+    void collectRun();
+    FormatsSnapshot takeSnapshot() const;
+
+    /** The result view's row of a format's line (in the order of the run's outcomes), or -1. */
+    int getResultRow (int formatIndex) const;
+    juce::Rectangle<float> getResultLineArea (int row) const;
+    juce::Rectangle<float> getProgressArea (int row) const;
+    int getProgressRow (int formatIndex) const;
 
     std::unique_ptr<juce::TextButton> createButton (const MainControl& control);
     std::unique_ptr<juce::TextButton>& getButtonHolder (const MainControl& control);
@@ -142,6 +206,13 @@ private:
     void setMainControlsAccessible (bool shouldBeAccessible);
 
     std::unique_ptr<KeyWatcher> keyWatcher;
+
+    std::thread runWorker;
+    RunReport finishedReport;   // written by the worker, read after it was joined
+    FormatsSnapshot finishedSnapshot;
+    juce::String finishedEntryNotice;
+    std::function<void()> closeAfterRun;
+    std::unique_ptr<ShutdownBlock> shutdownBlock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

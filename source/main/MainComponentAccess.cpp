@@ -7,10 +7,13 @@
 namespace
 {
     // The painted product line comes first, then the outcome of a run where the rows were; the
-    // controls take their places from their table, and the hint line comes last.
+    // controls take their places from their table, a run's progress bars come before its Cancel,
+    // each result line before its "Show in folder", and the hint line comes last.
     constexpr int productTextOrder = 1;
     constexpr int outcomeTextOrder = 2;
-    constexpr int hintLineOrder = 12;
+    constexpr int firstProgressOrder = 7;
+    constexpr int firstResultLineOrder = 11; // then every second place, after each its button
+    constexpr int hintLineOrder = 22;
 } // namespace
 
 void MainComponent::describe (TransparentButton& button, const MainControl& control)
@@ -42,6 +45,12 @@ void MainComponent::placeInReadingOrder()
     productText->setExplicitFocusOrder (productTextOrder);
     outcomeText->setExplicitFocusOrder (outcomeTextOrder);
     hintLabel->setExplicitFocusOrder (hintLineOrder);
+
+    for (int i = 0; i < numFormats; ++i)
+    {
+        progressReadouts[(size_t) i]->setExplicitFocusOrder (firstProgressOrder + i);
+        resultLineTexts[(size_t) i]->setExplicitFocusOrder (firstResultLineOrder + 2 * i);
+    }
 }
 
 juce::String MainComponent::getOutcomeText() const

@@ -48,11 +48,14 @@ namespace
 
         if (control->action == ControlAction::toggleFormat)
         {
-            // Asked afresh each time: the bundle may have come or gone since the last hover.
+            // Asked afresh each time before a run (the bundle may have come or gone since the last
+            // hover); during and after one, the run's snapshot answers without touching the disk.
             const auto formatIndex = control->index;
-            const auto bundle = getBundlePath (owner.installFolders[(size_t) formatIndex], owner.productName, formatIndex);
+            const auto present = owner.isRunWorking() || owner.runFinished
+                                   ? owner.snapshot.bundlePresent[(size_t) formatIndex]
+                                   : getBundlePath (owner.installFolders[(size_t) formatIndex], owner.productName, formatIndex).exists();
 
-            if (bundle.exists())
+            if (present)
                 return "Select to update " + name + " to " + owner.productVersion;
 
             return "Select to install " + name;
@@ -126,6 +129,16 @@ void MainComponent::buttonClicked (juce::Button* button)
             {
                 installSelectedFormats();
             }
+            break;
+
+        case ControlAction::cancelRun:
+            cancelRun();
+            break;
+
+        case ControlAction::showInFolder:
+            if (const auto row = getResultRow (control->index); row >= 0 && revealInFolder)
+                if (const auto& bundle = runReport.outcomes.getReference (row).bundlePath; bundle != juce::File())
+                    revealInFolder (bundle);
             break;
     }
 }

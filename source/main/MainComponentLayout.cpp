@@ -21,6 +21,20 @@ namespace
     constexpr UnitRect outcomeTextBounds { 4.0f, 28.0f, 92.0f, 38.0f };
     constexpr float hintFontHeight = 3.0f;
 
+    // While a run works: a row per format it works on, where the format rows were, and Cancel below.
+    constexpr UnitRect firstProgressRow { 4.0f, 30.0f, 92.0f, 8.0f };
+    constexpr float progressRowStep = 10.0f;
+    constexpr UnitRect cancelBounds { 77.0f, 60.0f, 19.0f, 5.0f };
+
+    // After it: a line per format it touched, at the bottom of the band between the section rule
+    // and the result's picture, each installed one with its "Show in folder" at the right.
+    constexpr UnitRect resultLinesBand { 4.0f, 29.0f, 92.0f, 10.8f };
+    constexpr float resultLineStep = 3.6f;
+    constexpr float resultTextWidth = 74.0f;
+    constexpr float showButtonX = 79.0f;
+    constexpr float showButtonWidth = 17.0f;
+    constexpr float showButtonHeight = 3.0f;
+
     // Each coordinate is rounded on its own, halves to even.
     void place (juce::Component& child, float x, float y, float width, float height)
     {
@@ -43,6 +57,19 @@ namespace
         panel->setAlwaysOnTop (true);
     }
 } // namespace
+
+juce::Rectangle<float> MainComponent::getProgressArea (int row) const
+{
+    return firstProgressRow.toPixelsUnrounded (unit).translated (0.0f, (float) row * progressRowStep * unit);
+}
+
+juce::Rectangle<float> MainComponent::getResultLineArea (int row) const
+{
+    const auto band = resultLinesBand.toPixelsUnrounded (unit);
+    const auto step = resultLineStep * unit;
+    const auto top = band.getBottom() - step * (float) (runReport.outcomes.size() - row);
+    return { band.getX(), top, resultTextWidth * unit, step };
+}
 
 void MainComponent::resized()
 {
@@ -72,6 +99,24 @@ void MainComponent::resized()
     place (*hintLabel, hintBounds, u);
     place (*productText, productTextBounds, u);
     place (*outcomeText, outcomeTextBounds, u);
+
+    place (*cancelButton, cancelBounds, u);
+
+    for (int i = 0; i < numFormats; ++i)
+    {
+        const auto index = (size_t) i;
+
+        if (const auto row = getProgressRow (i); row >= 0)
+            progressReadouts[index]->setBounds (roundEach (getProgressArea (row)));
+
+        if (const auto row = getResultRow (i); row >= 0)
+        {
+            const auto line = getResultLineArea (row);
+            resultLineTexts[index]->setBounds (roundEach (line));
+            place (*showInFolderButtons[index], showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f,
+                   showButtonWidth * u, showButtonHeight * u);
+        }
+    }
 
     cover (eulaPanel.get(), getBounds(), u);
     cover (supportPanel.get(), getBounds(), u);

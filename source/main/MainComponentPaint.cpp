@@ -47,11 +47,17 @@ namespace
     constexpr float formatNameHeight = 3.5f;
     constexpr float statusHeight = 3.0f;
 
-    // The failure lines stand above the warning picture, in the result box's free band between the
-    // section rule and the picture's box: at most one line per format.
-    constexpr UnitRect failureLinesBox { 4.0f, 29.0f, 92.0f, 10.0f };
-    constexpr float failureLineStep = 10.0f / 3.0f;
-    constexpr float failureLineHeight = 2.5f;
+    // The result lines (placed by the layout) and their "Show in folder" buttons.
+    constexpr float resultLineHeight = 2.5f;
+    constexpr float resultLineMinimumScale = 0.8f; // squeezed this far before the end gives way to an ellipsis
+    constexpr float showButtonTextHeight = 2.0f;
+
+    // A run's progress rows: the format and what it is doing above its bar.
+    constexpr float progressTextHeight = 3.0f;
+    constexpr float progressTextBandHeight = 4.5f;
+    constexpr float progressBarHeight = 2.0f;
+    constexpr float progressBarOffset = 5.5f;
+    constexpr float cancelTextHeight = 3.0f;
 
     // Alphas of the palette colours.
     constexpr auto alphaHalf = Faces::alphaHalf;
@@ -96,9 +102,12 @@ void MainComponent::paint (juce::Graphics& g)
     paintSections (g);
     paintTabFaces (g);
 
-    // After a run: the result in place of the format rows, and nothing more.
+    // After a run: the result in place of the format rows, and nothing more; while one works, its
+    // progress.
     if (runFinished)
         paintResult (g);
+    else if (isRunWorking())
+        paintProgress (g);
     else
         paintFormatRows (g);
 }
@@ -203,36 +212,41 @@ void MainComponent::paintResult (juce::Graphics& g)
     const auto box = resultBox.toPixelsUnrounded (u);
     const auto iconBox = box.reduced (resultIconInset * u);
     const auto succeeded = runReport.allSucceeded();
-    auto lines = runReport.getFailureLines();
 
-    // What went wrong with the entry in Installed apps is said after the formats' own lines.
-    if (entryNotice.isNotEmpty())
-        lines.add (entryNotice);
-
-    if (! succeeded)
-        drawIcon (g, warningIcon.get(), iconBox);
-    else if (auto* mark = buttonIcons.back().get())
+    if (succeeded)
     {
-        mark->replaceColour (Palette::panel, Palette::green);
-        mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
-        mark->replaceColour (Palette::green, Palette::panel);
+        if (auto* mark = buttonIcons.back().get())
+        {
+            mark->replaceColour (Palette::panel, Palette::green);
+            mark->drawWithin (g, iconBox, juce::RectanglePlacement::centred, 1.0f);
+            mark->replaceColour (Palette::green, Palette::panel);
+        }
+    }
+    else
+    {
+        drawIcon (g, warningIcon.get(), iconBox);
     }
 
+    // One line per format the run touched, as the command line prints it, fitted to its width;
+    // above them, what went wrong with the entry in Installed apps.
     g.setColour (Palette::grey);
-    g.setFont (failureLineHeight * u);
+    g.setFont (resultLineHeight * u);
 
-    const auto linesBox = failureLinesBox.toPixelsUnrounded (u);
-    const auto step = failureLineStep * u;
-    const auto maxLines = juce::jmin (lines.size(), numFormats);
-    // The lines stand at the bottom of their band, next to the picture.
-    auto lineTop = linesBox.getBottom() - step * (float) maxLines;
+    for (int row = entryNotice.isNotEmpty() ? -1 : 0; row < juce::jmin (runReport.outcomes.size(), numFormats); ++row)
+        g.drawFittedText (row < 0 ? entryNotice : runReport.describe (runReport.outcomes.getReference (row)),
+                          getResultLineArea (row).toNearestInt(), juce::Justification::centredLeft, 1, resultLineMinimumScale);
 
-    for (int i = 0; i < maxLines; ++i)
+    for (const auto& button : showInFolderButtons)
     {
-        g.drawFittedText (lines[i],
-                          juce::Rectangle<float> (linesBox.getX(), lineTop, linesBox.getWidth(), step).toNearestInt(),
-                          juce::Justification::centred, 1, 0.8f);
-        lineTop += step;
+        if (! button->isVisible())
+            continue;
+
+        const auto bounds = button->getBounds().toFloat();
+        g.setColour (Faces::getFaceColour (*button));
+        g.fillRoundedRectangle (bounds, cornerSize * u);
+        g.setColour (Palette::panel);
+        g.setFont (showButtonTextHeight * u);
+        g.drawText ("Show in folder", bounds, juce::Justification::centred, true);
     }
 
     g.setFont (juce::Font (customLookAndFeel.regularTypeface));
@@ -285,4 +299,48 @@ void MainComponent::paintFormatRows (juce::Graphics& g)
 
         drawIcon (g, formatIcons[index].get(), bounds.withWidth (rowIconWidth * u).reduced (rowIconInset * u));
     }
+}
+
+void MainComponent::paintProgress (juce::Graphics& g)
+{
+    const auto u = unit;
+
+    // Each format the run works on: its name and what it is doing, then how far it is.
+    for (int i = 0; i < numFormats; ++i)
+    {
+        const auto row = getProgressRow (i);
+
+        if (row < 0)
+            continue;
+
+        const auto area = getProgressArea (row);
+        const auto textBand = area.withHeight (progressTextBandHeight * u);
+        const auto bar = area.withY (area.getY() + progressBarOffset * u).withHeight (progressBarHeight * u);
+
+        g.setFont (progressTextHeight * u);
+        g.setColour (Palette::white);
+        g.drawText (formatNames[i], textBand, juce::Justification::centredLeft, true);
+        g.setColour (Palette::grey);
+        g.drawText (getProgressText (i), textBand, juce::Justification::centredRight, true);
+
+        g.setColour (Palette::grey.withAlpha (alphaFaint));
+        g.fillRoundedRectangle (bar, bar.getHeight() * 0.5f);
+
+        if (const auto fraction = (float) getProgressFraction (i); fraction > 0.0f)
+        {
+            g.setColour (Palette::green);
+            g.fillRoundedRectangle (bar.withWidth (juce::jmax (bar.getHeight(), bar.getWidth() * fraction)), bar.getHeight() * 0.5f);
+        }
+    }
+
+    // Cancel, faint like SELECT ALL until it is pressed; greyed out once pressed for good.
+    const auto bounds = cancelButton->getBounds().toFloat();
+    const auto pressed = cancelButton->isMouseButtonDown();
+    const auto enabled = cancelButton->isEnabled();
+
+    g.setColour (pressed ? Palette::green : Palette::grey.withAlpha (cancelButton->isMouseOver() && enabled ? alphaIdleRow : alphaFaint));
+    g.fillRoundedRectangle (bounds, cornerSize * u);
+    g.setColour (pressed ? Palette::panel : Palette::grey.withAlpha (enabled ? (juce::uint8) 255 : alphaHalf));
+    g.setFont (cancelTextHeight * u);
+    g.drawText ("CANCEL", bounds, juce::Justification::centred, true);
 }

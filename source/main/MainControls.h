@@ -7,13 +7,15 @@
 #include <array>
 
 /** What a click on a control does. */
-enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install };
+enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install, cancelRun, showInFolder };
 
-/** How the control looks and where it is kept: a tab face, a format row, INSTALL or SELECT ALL. */
-enum class ControlKind { tab, formatRow, install, selectAll };
+/** How the control looks and where it is kept: a tab face, a format row, INSTALL, SELECT ALL, the
+    run's Cancel, or a result line's "Show in folder". */
+enum class ControlKind { tab, formatRow, install, selectAll, cancel, showInFolder };
 
-/** When a control is shown: always, or in the view where formats are chosen (until a run ends). */
-enum class ControlView { always, choosingFormats };
+/** When a control is shown: always, in the view where formats are chosen (until a run starts),
+    while a run works, or in the result view after it. */
+enum class ControlView { always, choosingFormats, running, finished };
 
 /** One control of the main view. */
 struct MainControl
@@ -29,8 +31,9 @@ struct MainControl
     ControlView view;
 };
 
-/** Every control, in the order they are drawn: the tabs, the format rows, INSTALL, SELECT ALL. */
-extern const std::array<MainControl, 9> mainControls;
+/** Every control, in the order they are drawn: the tabs, the format rows, INSTALL, SELECT ALL,
+    Cancel, the "Show in folder" buttons. */
+extern const std::array<MainControl, 13> mainControls;
 
 /** The control of that component name, or nullptr. */
 const MainControl* findMainControl (const juce::String& name);

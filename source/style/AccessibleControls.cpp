@@ -119,6 +119,26 @@ namespace
     private:
         ReadableText& text;
     };
+
+    /** A progress bar's value: read-only, from 0 to 1. */
+    class ProgressValue final : public juce::AccessibilityValueInterface
+    {
+    public:
+        explicit ProgressValue (const ProgressReadout& owner)
+            : readout (owner)
+        {
+        }
+
+        bool isReadOnly() const override { return true; }
+        double getCurrentValue() const override { return readout.getFraction(); }
+        juce::String getCurrentValueAsString() const override { return readout.getValueText(); }
+        void setValue (double) override {}
+        void setValueAsString (const juce::String&) override {}
+        AccessibleValueRange getRange() const override { return { { 0.0, 1.0 }, 0.01 }; }
+
+    private:
+        const ProgressReadout& readout;
+    };
 } // namespace
 
 //==============================================================================
@@ -213,3 +233,39 @@ namespace KeyboardFocus
         return std::make_unique<juce::AccessibilityHandler> (panel, juce::AccessibilityRole::group);
     }
 } // namespace KeyboardFocus
+
+//==============================================================================
+ProgressReadout::ProgressReadout (std::function<double()> fractionNow, std::function<juce::String()> valueTextNow)
+    : getFractionNow (std::move (fractionNow)), getValueTextNow (std::move (valueTextNow))
+{
+    setInterceptsMouseClicks (false, false);
+}
+
+double ProgressReadout::getFraction() const
+{
+    return juce::jlimit (0.0, 1.0, getFractionNow());
+}
+
+juce::String ProgressReadout::getValueText() const
+{
+    return getValueTextNow();
+}
+
+void ProgressReadout::update()
+{
+    const auto percent = juce::roundToInt (getFraction() * 100.0);
+
+    if (percent == lastPercent)
+        return;
+
+    lastPercent = percent;
+
+    if (auto* handler = getAccessibilityHandler())
+        handler->notifyAccessibilityEvent (juce::AccessibilityEvent::valueChanged);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> ProgressReadout::createAccessibilityHandler()
+{
+    return std::make_unique<juce::AccessibilityHandler> (*this, juce::AccessibilityRole::progressBar, juce::AccessibilityActions(),
+                                                         juce::AccessibilityHandler::Interfaces { std::make_unique<ProgressValue> (*this) });
+}

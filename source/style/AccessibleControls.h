@@ -69,6 +69,32 @@ private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReadableText)
 };
 
+/**
+    A progress bar that its parent paints, made readable: an invisible child over the painted bar
+    that screen readers read as a progress bar with its value.
+*/
+class ProgressReadout final : public juce::Component
+{
+public:
+    /** `fractionNow` gives how far the work is, from 0 to 1; `valueTextNow` says it in words. */
+    ProgressReadout (std::function<double()> fractionNow, std::function<juce::String()> valueTextNow);
+
+    double getFraction() const;
+    juce::String getValueText() const;
+
+    /** Tells screen readers that the value changed, when it moved by a whole percent since the last time. */
+    void update();
+
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+
+private:
+    const std::function<double()> getFractionNow;
+    const std::function<juce::String()> getValueTextNow;
+    int lastPercent = -1;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ProgressReadout)
+};
+
 namespace KeyboardFocus
 {
     /** The child of parent that has the keyboard focus itself, or nullptr. */

@@ -202,3 +202,39 @@ restore_settings() {
     [ "$created_settings_folder" = 1 ] && rmdir "$settings_folder" 2>/dev/null
     touched_settings=0
 }
+
+# The views after a run, at the window's default size (600 x 600; rect_of and the rows come from the
+# script).
+success_icon=(96 240 408 84)
+success_text=(24 340 552 56) # "SUCCESS!" at the bottom of (24, 168, 552, 228)
+
+# The success view: the green install mark, "SUCCESS!" in white, no format rows (the result lines
+# stand where they were: only the faces' colours are looked for), no SELECT ALL.
+shows_success_view() { # shows_success_view SHOT
+    local shot=$1 green
+    green=$(count_near "$shot" "${success_icon[@]}" 86CF7A)
+    [ "$green" -ge 200 ] || return 1
+    [ "$(brightest "$shot" "${success_text[@]}")" -ge 224 ] || return 1
+
+    local row face x y w h
+    for row in vst3 clap aax; do
+        for face in 0287C4 464545; do # installed (blue) and not installed (grey) faces over the background
+            [ "$(count_near "$shot" $(rect_of $row) $face)" -lt 4000 ] || return 1
+        done
+    done
+    read -r x y w h < <(rect_of select_all)
+    near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111
+}
+
+# The result lines: three lines of grey text between the section rule and the mark, and after an
+# install a "Show in folder" button (a half-grey face) at the end of each.
+result_lines=(24 174 444 65)
+show_buttons_y=(176 197 219)
+shows_result_lines() { # shows_result_lines SHOT installed|removed
+    local shot=$1 y faces
+    [ "$(brightest "$shot" "${result_lines[@]}")" -ge 150 ] || return 1
+    for y in "${show_buttons_y[@]}"; do
+        faces=$(count_near "$shot" 474 "$y" 102 18 5E5C5C)
+        if [ "$2" = installed ]; then [ "$faces" -ge 600 ] || return 1; else [ "$faces" -lt 50 ] || return 1; fi
+    done
+}

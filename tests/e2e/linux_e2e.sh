@@ -129,8 +129,6 @@ select_all=(462 132 114 30)
 install=(516 441 60 60)
 hint_line=(24 540 552 18)
 install_caption=(506 503 80 22) # "INSTALL" / "UNINSTALL" under the button
-success_icon=(96 240 408 84)
-success_text=(24 340 552 56) # "SUCCESS!" at the bottom of (24, 168, 552, 228)
 
 rect_of() { local -n r=$1; echo "${r[@]}"; } # rect_of NAME: the four numbers of a named rectangle
 
@@ -166,20 +164,6 @@ folders=("$work/VST3" "$work/CLAP" "$work/AAX")
 
 no_bundle_present() {
     [ ! -e "${bundles[0]}" ] && [ ! -e "${bundles[1]}" ] && [ ! -e "${bundles[2]}" ]
-}
-
-# The success view: the green install mark, "SUCCESS!" in white, no format rows, no SELECT ALL.
-shows_success_view() { # shows_success_view SHOT
-    local shot=$1 green
-    green=$(count_near "$shot" "${success_icon[@]}" 86CF7A)
-    [ "$green" -ge 200 ] || return 1
-    [ "$(brightest "$shot" "${success_text[@]}")" -ge 224 ] || return 1
-
-    local row x y w h
-    for row in vst3 clap aax select_all; do
-        read -r x y w h < <(rect_of $row)
-        near "$(pixel "$shot" $((x + 3)) $((y + 3)))" 111111 || return 1
-    done
 }
 
 #==================================================================================================
@@ -244,6 +228,7 @@ note "VST3 selected by a click, then all three by SELECT ALL"
 click_on install
 wait_until "the three bundles are on disk" all_bundles_present
 wait_until "the success view shows after INSTALL" eval 'shoot installed && shows_success_view installed'
+shows_result_lines installed installed || fail "the result view shows no line and \"Show in folder\" per installed format"
 
 for i in 0 1 2; do
     files=$(matches_archive "${archives[i]}" "${folders[i]}") || fail "the unpacked bundle differs from its archive"
@@ -276,6 +261,7 @@ note "shift-click on INSTALL (caption UNINSTALL while shift was down)"
 
 wait_until "the three bundles are removed" no_bundle_present
 wait_until "the success view shows after the uninstall" eval 'shoot uninstalled && shows_success_view uninstalled'
+shows_result_lines uninstalled removed || fail "the result view after the uninstall shows no lines, or \"Show in folder\""
 for folder in "${folders[@]}"; do
     [ -d "$folder" ] || fail "the install folder $folder went away with the bundle"
 done

@@ -306,6 +306,7 @@ TEST_F (MainComponentAccessTest, anInstallAndAShiftUninstallRunFromTheKeyboardAr
     pointer->type (shiftTab);
     ASSERT_EQ (focusedName(), "INSTALL");
     pointer->type (returnKey);
+    component->waitForRun();
 
     EXPECT_TRUE (component->runFinished);
     EXPECT_TRUE (bundle.existsAsFile());
@@ -324,6 +325,7 @@ TEST_F (MainComponentAccessTest, anInstallAndAShiftUninstallRunFromTheKeyboardAr
     EXPECT_EQ (handlerOf (*component->installButton).getTitle(), "Uninstall");
     pointer->type (juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0));
     pointer->holdShift (false);
+    component->waitForRun();
 
     EXPECT_TRUE (component->runReport.uninstall);
     EXPECT_FALSE (bundle.exists());

@@ -108,6 +108,7 @@ TEST_F (MainComponentInteractionTest, installRunsTheRunAndHidesTheInstallControl
 {
     click (component->formatButtons[1]);
     click (component->installButton);
+    component->waitForRun();
 
     EXPECT_TRUE (component->runFinished);
     EXPECT_FALSE (component->installButton->isVisible());
@@ -457,6 +458,7 @@ TEST_F (MainComponentPointerTest, installWithNothingSelectedStartsNoRunAndAsksFo
     component->modifierKeysChanged (juce::ModifierKeys());
     pointer->clickOn (*component->formatButtons[0]);
     pointer->clickOn (*component->installButton);
+    component->waitForRun();
 
     EXPECT_TRUE (component->runFinished);
     EXPECT_TRUE (component->runReport.allSucceeded());

@@ -31,18 +31,19 @@ TEST_F (MainComponentTest, hasNineTransparentNamedButtonsInZOrder)
 {
     MainComponent component (locations);
 
-    juce::StringArray names;
+    juce::StringArray shown, hidden;
 
     for (auto* child : component.getChildren())
         if (auto* button = dynamic_cast<juce::TextButton*> (child))
         {
-            names.add (button->getName());
+            (button->isVisible() ? shown : hidden).add (button->getName());
             EXPECT_EQ (button->getAlpha(), 0.0f);
             EXPECT_TRUE (button->getButtonText().isEmpty());
-            EXPECT_TRUE (button->isVisible());
         }
 
-    EXPECT_EQ (names.joinIntoString (" "), "EULA MANUAL WEBSITE SUPPORT VST3 CLAP AAX INSTALL SELECT_ALL");
+    EXPECT_EQ (shown.joinIntoString (" "), "EULA MANUAL WEBSITE SUPPORT VST3 CLAP AAX INSTALL SELECT_ALL");
+    // The run's Cancel and the result view's buttons come with their views.
+    EXPECT_EQ (hidden.joinIntoString (" "), "CANCEL SHOW_VST3 SHOW_CLAP SHOW_AAX");
     EXPECT_EQ (component.getChildren().getLast(), component.hintLabel.get());
 }
 

@@ -6,10 +6,14 @@
 // without it that picture is skipped. SIZE is the view's width and height (600 when left out). The
 // installer's folders point into a temporary folder that is removed at the end.
 #include "main/MainComponent.h"
+#include "main/engine/DurableFiles.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <condition_variable>
 #include <iostream>
+#include <mutex>
+#include <tuple>
 
 namespace
 {
@@ -41,6 +45,66 @@ namespace
         return true;
     }
 
+    /** Renders a run held at its first file writes, with its progress set to show each phase,
+        then cancels it. */
+    void renderProgress (const SystemLocations& locations, int size, const juce::File& file, bool& ok)
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        auto held = 0;
+        auto released = false;
+
+        DurableFiles::setStepHook ([&] (const char* step, const juce::File&)
+                                   {
+                                       if (juce::String (step) != "write file")
+                                           return;
+
+                                       std::unique_lock<std::mutex> lock (mutex);
+                                       ++held;
+                                       changed.notify_all();
+                                       changed.wait (lock, [&] { return released; });
+                                   });
+
+        {
+            MainComponent component (locations);
+            component.setSize (size, size);
+            component.selected = { true, true, true };
+            component.installSelectedFormats();
+
+            {
+                std::unique_lock<std::mutex> lock (mutex);
+                // Every worker there is held before its first file, so that none sets its own figures.
+                const auto workers = juce::jmin (numFormats, juce::jmax (1, juce::SystemStats::getNumCpus()));
+                changed.wait (lock, [&] { return held >= workers; });
+            }
+
+            // The workers wait; the picture shows three formats at three points of their work.
+            const std::tuple<RunPhase, double> shown[] = { { RunPhase::writing, 1.0 }, { RunPhase::unpacking, 0.62 }, { RunPhase::unpacking, 0.18 } };
+
+            for (size_t i = 0; i < (size_t) numFormats; ++i)
+            {
+                auto& progress = component.runProgress->formats[i];
+                const auto total = (juce::int64) 18'600'000;
+                progress.totalBytes = total;
+                progress.phase = std::get<0> (shown[i]);
+                progress.bytesWritten = (juce::int64) ((double) total * std::get<1> (shown[i]));
+            }
+
+            ok = writePng (component, file) && ok;
+            component.cancelRun();
+
+            {
+                const std::lock_guard<std::mutex> lock (mutex);
+                released = true;
+            }
+
+            changed.notify_all();
+            component.waitForRun();
+        }
+
+        DurableFiles::setStepHook ({});
+    }
+
     int renderStates (const juce::File& outFolder, const juce::File& outdatedModule, int size)
     {
         if (! outFolder.createDirectory())
@@ -69,17 +133,32 @@ namespace
         render ("shift_held", [] (MainComponent& c) { c.uninstallMode = true; });
         render ("success", [] (MainComponent& c) { c.finishRun ({}); });
 
+        const auto bundleAt = [&locations] (int i) { return getBundlePath (locations.defaultInstallFolders[(size_t) i], "Morvane4", i); };
+
         RunReport failed;
-        failed.outcomes.add ({ 0, false, "disk full", {}, false });
-        failed.outcomes.add ({ 1, true, {}, {}, false });
-        failed.outcomes.add ({ 2, false, "access denied", {}, false });
+        failed.outcomes.add ({ 0, false, "disk full", bundleAt (0), false });
+        failed.outcomes.add ({ 1, true, {}, bundleAt (1), false });
+        failed.outcomes.add ({ 2, false, "access denied", bundleAt (2), false });
         render ("failure", [&failed] (MainComponent& c) { c.finishRun (failed); });
 
         RunReport failedThree;
-        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created", {}, false });
-        failedThree.outcomes.add ({ 1, false, "disk full", {}, false });
-        failedThree.outcomes.add ({ 2, false, "access denied", {}, false });
+        failedThree.outcomes.add ({ 0, false, "the folder C:/Program Files/Common Files/VST3 could not be created", bundleAt (0), false });
+        failedThree.outcomes.add ({ 1, false, "disk full", bundleAt (1), false });
+        failedThree.outcomes.add ({ 2, false, "access denied", bundleAt (2), false });
         render ("failure_three", [&failedThree] (MainComponent& c) { c.finishRun (failedThree); });
+
+        // A real install of the three formats, in the result view.
+        render ("installed", [] (MainComponent& c)
+                {
+                    c.selected = { true, true, true };
+                    c.installSelectedFormats();
+                    c.waitForRun();
+                });
+        root.getChildFile ("Common Files").deleteRecursively();
+
+        // A run held at its first file writes, shown part-way: the progress view.
+        renderProgress (locations, size, outFolder.getChildFile ("progress.png"), ok);
+        root.getChildFile ("Common Files").deleteRecursively();
 
         // A CLAP file without a version: installed.
         root.getChildFile ("Common Files/CLAP/Morvane4.clap").create();

@@ -3,6 +3,7 @@
 #include "main/engine/Catalogue.h"
 #include "main/engine/DurableFiles.h"
 #include "main/engine/FileNames.h"
+#include "main/engine/MappedPages.h"
 #include "main/engine/SafeRemoval.h"
 #include "main/engine/ZipDirectory.h"
 
@@ -239,10 +240,11 @@ namespace
     //==============================================================================
     /** Unpacks one file entry to `target`, checking its size and CRC-32 as it is written. */
     juce::Result writeEntry (const PlannedEntry& entry, const Folder& parent, const juce::File& installFolder,
-                             juce::HeapBlock<char>& buffer)
+                             juce::HeapBlock<char>& buffer, FormatProgress& progress)
     {
         auto crc = crc32 (0, nullptr, 0);
         juce::int64 written = 0;
+        size_t released = 0; // bytes of the entry's data handed back to the system
         DurableFiles::NewFile out (parent, entry.relativePath.fromLastOccurrenceOf ("/", false, false));
 
         if (! out.isOpen())
@@ -252,19 +254,35 @@ namespace
         {
             crc = crc32 (crc, static_cast<const Bytef*> (bytes), (uInt) size);
             written += size;
+            progress.bytesWritten += size;
             return out.write (bytes, (size_t) size);
+        };
+
+        // Pages already inflated are not needed again: with three archives unpacked at once, only
+        // the pieces being read stay resident.
+        const auto releaseUpTo = [&] (size_t consumed)
+        {
+            if (progress.releaseReadPages && consumed > released)
+            {
+                releaseMappedPages (entry.data + released, consumed - released);
+                released = consumed;
+            }
         };
 
         if (entry.method == methodStored)
         {
             for (size_t done = 0; done < entry.compressedSize;)
             {
+                if (progress.isCancelled())
+                    return fail (FailureReason::cancelled);
+
                 const auto size = (int) juce::jmin ((size_t) writeBlockSize, entry.compressedSize - done);
 
                 if (! writeBlock (entry.data + done, size))
                     return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
 
                 done += (size_t) size;
+                releaseUpTo (done);
             }
         }
         else
@@ -275,6 +293,9 @@ namespace
 
             for (;;)
             {
+                if (progress.isCancelled())
+                    return fail (FailureReason::cancelled);
+
                 // One byte more than still expected, so that a stream longer than declared shows.
                 const auto wanted = (int) juce::jmin ((juce::int64) writeBlockSize, entry.uncompressedSize - written + 1);
                 const auto size = inflater.read (buffer.get(), wanted);
@@ -284,6 +305,9 @@ namespace
 
                 if (! writeBlock (buffer.get(), size))
                     return fail (reasonForWriteFailure (installFolder, entry.uncompressedSize - written + size));
+
+                // The inflater reads ahead into its own buffer: what it took is done with.
+                releaseUpTo ((size_t) compressed.getPosition());
             }
         }
 
@@ -299,9 +323,16 @@ namespace
     constexpr int randomPartLength = 8;  // lower-case hexadecimal digits
     constexpr int timePartLength = 16;   // decimal milliseconds since 1970, padded with zeros
 
+    /** Each worker of a run draws from its own generator. */
+    juce::Random& getRandom()
+    {
+        thread_local juce::Random random;
+        return random;
+    }
+
     juce::String makeRandomPart()
     {
-        return juce::String::toHexString ((juce::int64) (juce::uint32) juce::Random::getSystemRandom().nextInt())
+        return juce::String::toHexString ((juce::int64) (juce::uint32) getRandom().nextInt())
             .paddedLeft ('0', randomPartLength);
     }
 
@@ -554,8 +585,11 @@ namespace
 
 //==============================================================================
 juce::Result installBundle (const juce::File& installFolder, const juce::String& bundleName,
-                            const void* archiveData, size_t archiveSize, juce::Array<juce::File>* removedAtRestart)
+                            const void* archiveData, size_t archiveSize, juce::Array<juce::File>* removedAtRestart,
+                            FormatProgress* progressToReport)
 {
+    FormatProgress unreported;
+    auto& progress = progressToReport != nullptr ? *progressToReport : unreported;
     std::vector<PlannedEntry> plan;
 
     if (bundleName.isEmpty() || ! planEntries (archiveData, archiveSize, bundleName, plan))
@@ -579,6 +613,17 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 
     repairLocked (folder, bundleName, removedAtRestart);
 
+    if (progress.isCancelled())
+        return fail (FailureReason::cancelled);
+
+    juce::int64 totalBytes = 0;
+
+    for (const auto& entry : plan)
+        totalBytes += entry.uncompressedSize;
+
+    progress.totalBytes = totalBytes;
+    progress.phase = RunPhase::unpacking;
+
     const auto stagingName = makeUnusedName (folder, bundleName, "staging");
 
     if (! DurableFiles::createFolder (folder, stagingName))
@@ -600,10 +645,15 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         if (int error = 0; ! createFoldersBelow (folders, parentPath, error))
             return fail (reasonForFolderFailure (installFolder, error));
 
+        if (progress.isCancelled())
+            return fail (FailureReason::cancelled);
+
         if (! entry.isFolder)
-            if (const auto result = writeEntry (entry, folders.at (parentPath), installFolder, buffer); result.failed())
+            if (const auto result = writeEntry (entry, folders.at (parentPath), installFolder, buffer, progress); result.failed())
                 return result;
     }
+
+    progress.phase = RunPhase::writing;
 
     // Every file, then every folder's entries, on the disk, so that a power cut after the swap
     // finds the new bundle whole. Flushed together, they share the file system's commits.
@@ -616,8 +666,14 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
         if (path.isNotEmpty() && ! DurableFiles::flushFolder (staged))
             return fail (reasonForWriteFailure (installFolder, 1));
 
+    progress.phase = RunPhase::checking;
+
     if (! holdsExactly (folders.at (""), plan))
         return fail (FailureReason::fileNotWritten);
+
+    // The last point where a cancel leaves the old bundle: the swap itself is never cut short.
+    if (progress.isCancelled())
+        return fail (FailureReason::cancelled);
 
     // The swap, which only renames: old aside, new in from the staging folder (whatever name that
     // now has), flushed, then old deleted.
@@ -648,7 +704,7 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 }
 
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
-                              juce::Array<juce::File>* removedAtRestart)
+                              juce::Array<juce::File>* removedAtRestart, FormatProgress* progress)
 {
     if (bundleName.isEmpty())
         return juce::Result::ok();
@@ -672,6 +728,14 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
         return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
     repairLocked (folder, bundleName, removedAtRestart);
+
+    if (progress != nullptr)
+    {
+        if (progress->isCancelled())
+            return fail (FailureReason::cancelled);
+
+        progress->phase = RunPhase::removing;
+    }
 
     // Whatever has the bundle's name goes, as what it is: a link, even one that leads nowhere,
     // goes as a link.

@@ -3,6 +3,7 @@
 
 #include "main/engine/Catalogue.h"
 #include "main/engine/FailureReason.h"
+#include "main/engine/RunProgress.h"
 
 #include <juce_core/juce_core.h>
 
@@ -22,19 +23,24 @@
     One copy of the installer at a time works on a bundle: a second one waits a few seconds for
     the first and then fails with FailureReason::anotherRunning.
 
+    With `progress`, the phase and the bytes written are reported there as the work goes, and its
+    cancel flag stops the work at the next piece before the swap (FailureReason::cancelled), the
+    old bundle left as it was.
+
     Returns ok, or a failure whose message is one of the FailureReason texts. When given,
     `removedAtRestart` receives what the run left for Windows to remove at the next restart (a
     file in use by another program, and the folders holding it).
 */
 juce::Result installBundle (const juce::File& installFolder, const juce::String& bundleName,
                             const void* archiveData, size_t archiveSize,
-                            juce::Array<juce::File>* removedAtRestart = nullptr);
+                            juce::Array<juce::File>* removedAtRestart = nullptr, FormatProgress* progress = nullptr);
 
 /** Removes the bundle `bundleName` from `installFolder` wholly, or leaves it whole: it is moved
     aside first (which fails while a file inside is in use on Windows) and only then deleted.
-    A missing bundle is no failure. `removedAtRestart` as for installBundle. */
+    A missing bundle is no failure. `removedAtRestart` as for installBundle; with `progress`, a
+    cancel before the bundle is moved leaves it. */
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
-                              juce::Array<juce::File>* removedAtRestart = nullptr);
+                              juce::Array<juce::File>* removedAtRestart = nullptr, FormatProgress* progress = nullptr);
 
 /** Puts right what an interrupted run left beside the bundle: a missing bundle with exactly one
     whole copy that a swap had moved aside gets that copy back, and every other leftover of the

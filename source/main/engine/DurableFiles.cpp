@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -20,9 +22,16 @@ namespace DurableFiles
 {
     namespace
     {
-        StepHook& getStepHook()
+        // The hook is read by every worker of a run at once; each call works on its own copy.
+        std::mutex& getStepHookLock()
         {
-            static StepHook hook;
+            static std::mutex lock;
+            return lock;
+        }
+
+        std::shared_ptr<const StepHook>& getStepHook()
+        {
+            static std::shared_ptr<const StepHook> hook;
             return hook;
         }
 
@@ -72,13 +81,22 @@ namespace DurableFiles
 
     void setStepHook (StepHook hook)
     {
-        getStepHook() = std::move (hook);
+        auto shared = hook ? std::make_shared<const StepHook> (std::move (hook)) : nullptr;
+        const std::lock_guard<std::mutex> guard (getStepHookLock());
+        getStepHook() = std::move (shared);
     }
 
     void announceStep (const char* step, const juce::File& target)
     {
-        if (auto& hook = getStepHook())
-            hook (step, target);
+        std::shared_ptr<const StepHook> hook;
+
+        {
+            const std::lock_guard<std::mutex> guard (getStepHookLock());
+            hook = getStepHook();
+        }
+
+        if (hook != nullptr)
+            (*hook) (step, target);
     }
 
     //==============================================================================

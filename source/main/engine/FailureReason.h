@@ -14,4 +14,5 @@ namespace FailureReason
     constexpr const char* folderNotRead = "the folder cannot be read";
     constexpr const char* archiveDamaged = "the archive is damaged";
     constexpr const char* anotherRunning = "another installation is running";
+    constexpr const char* cancelled = "cancelled";
 } // namespace FailureReason

@@ -4,6 +4,9 @@
 #include "main/engine/MappedPages.h"
 #include "main/engine/SettingsFile.h"
 
+#include <thread>
+#include <vector>
+
 bool RunReport::allSucceeded() const
 {
     for (const auto& outcome : outcomes)
@@ -116,33 +119,74 @@ InstallerSetup startInstaller (const SystemLocations& locations)
 //==============================================================================
 RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstall,
                       const std::array<juce::File, numFormats>& installFolders,
-                      const juce::String& productName, const CarriedArchives& archives)
+                      const juce::String& productName, const CarriedArchives& archives,
+                      RunProgress* progressToReport)
 {
-    RunReport report;
-    report.uninstall = uninstall;
+    RunProgress unreported;
+    auto& progress = progressToReport != nullptr ? *progressToReport : unreported;
+
+    std::vector<int> chosen;
 
     for (int i = 0; i < numFormats; ++i)
-    {
-        if (! formats[(size_t) i])
-            continue;
+        if (formats[(size_t) i])
+            chosen.push_back (i);
 
+    // The archives live in the executable, read-only and file-backed: what has been inflated can go.
+    for (const auto i : chosen)
+        progress.formats[(size_t) i].releaseReadPages = true;
+
+    std::array<FormatOutcome, numFormats> outcomes;
+
+    // Each format works only in its own folder, on its own bundle, under its own lock, and writes
+    // only its own outcome: a failing one never touches another.
+    const auto runOne = [&] (int i)
+    {
         const auto& folder = installFolders[(size_t) i];
         const auto bundleName = getBundleName (productName, i);
         const auto bundlePath = getBundlePath (folder, productName, i);
         const auto wasPresent = bundlePath.exists();
         const auto& archive = archives[(size_t) i];
+        auto& formatProgress = progress.formats[(size_t) i];
 
         // The archive is read in place: no copy is needed.
         juce::Array<juce::File> removedAtRestart;
-        const auto result = uninstall ? uninstallBundle (folder, bundleName, &removedAtRestart)
-                                      : installBundle (folder, bundleName, archive.data, archive.size, &removedAtRestart);
+        const auto result = uninstall ? uninstallBundle (folder, bundleName, &removedAtRestart, &formatProgress)
+                                      : installBundle (folder, bundleName, archive.data, archive.size, &removedAtRestart, &formatProgress);
 
-        report.outcomes.add ({ i, result.wasOk(), result.getErrorMessage(), bundlePath, wasPresent, getFailureKind (result), removedAtRestart });
+        outcomes[(size_t) i] = { i, result.wasOk(), result.getErrorMessage(), bundlePath, wasPresent, getFailureKind (result), removedAtRestart };
 
-        // Unpacking read the whole archive into resident memory; only one is needed at a time.
+        // Whatever of the archive is still resident goes too (its directory, an entry cut short).
         if (! uninstall)
             releaseMappedPages (archive.data, archive.size);
-    }
+
+        formatProgress.phase = RunPhase::done;
+    };
+
+    // One worker per format where the machine has a core for it; this thread is one of them.
+    const auto workers = juce::jmin ((int) chosen.size(), juce::jmax (1, juce::SystemStats::getNumCpus()));
+    std::atomic<size_t> next { 0 };
+
+    const auto work = [&]
+    {
+        for (auto k = next++; k < chosen.size(); k = next++)
+            runOne (chosen[k]);
+    };
+
+    std::vector<std::thread> helpers;
+
+    for (int w = 1; w < workers; ++w)
+        helpers.emplace_back (work);
+
+    work();
+
+    for (auto& helper : helpers)
+        helper.join();
+
+    RunReport report;
+    report.uninstall = uninstall;
+
+    for (const auto i : chosen)
+        report.outcomes.add (outcomes[(size_t) i]);
 
     return report;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "main/engine/Catalogue.h"
+#include "main/engine/RunProgress.h"
 
 /** What kind of failure a format met, as deployment tools tell them apart. */
 enum class FailureKind
@@ -85,8 +86,12 @@ using CarriedArchives = std::array<CarriedArchive, numFormats>;
 CarriedArchives getCarriedArchives();
 
 /** Installs (or, with `uninstall`, removes) the bundle of every format whose entry of `formats`
-    is true, in format order, each from start to end before the next. A failed format does not
-    stop the others. */
+    is true: the formats side by side on worker threads where the machine has the cores, the
+    outcomes in format order. A failed format does not stop or touch the others. The archives must
+    be mapped read-only from a file, as the carried ones are: their pages are handed back as they
+    are read. With `progress`, each format's work is reported there and its cancel flag stops
+    every format at its next piece. Returns once every format is done. */
 RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstall,
                       const std::array<juce::File, numFormats>& installFolders,
-                      const juce::String& productName, const CarriedArchives& archives);
+                      const juce::String& productName, const CarriedArchives& archives,
+                      RunProgress* progress = nullptr);

@@ -1,3 +1,6 @@
+#include "TestFolder.h"
+#include "TreeSnapshot.h"
+#include "main/engine/DurableFiles.h"
 #include "main/engine/InstallRun.h"
 
 #include <gtest/gtest.h>
@@ -41,5 +44,88 @@ TEST (RunReport, describesEachOutcomeWithItsBundlePath)
         report.uninstall = c.uninstall;
         report.outcomes.add ({ 1, c.succeeded, c.reason, bundle, c.wasPresent });
         EXPECT_EQ (report.describe (report.outcomes[0]), c.expected);
+    }
+}
+
+//==============================================================================
+namespace
+{
+    std::array<juce::File, numFormats> installFoldersIn (const TestFolder& folder)
+    {
+        return { folder / "VST3", folder / "CLAP", folder / "AAX" };
+    }
+
+    constexpr std::array<bool, numFormats> allFormats { true, true, true };
+} // namespace
+
+TEST (RunFormats, oneFormatFailingLeavesTheOthersRunningSideBySideAndTheOutcomesInFormatOrder)
+{
+    const TestFolder folder;
+    auto folders = installFoldersIn (folder);
+    ASSERT_TRUE ((folder / "a file").create().wasOk());
+    folders[0] = folder / "a file/VST3"; // below a file: cannot be made
+
+    RunProgress progress;
+    const auto report = runFormats (allFormats, false, folders, "Morvane4", getCarriedArchives(), &progress);
+
+    ASSERT_EQ (report.outcomes.size(), 3);
+
+    for (int i = 0; i < numFormats; ++i)
+    {
+        EXPECT_EQ (report.outcomes[i].formatIndex, i);
+        EXPECT_EQ (report.outcomes[i].succeeded, i != 0) << i;
+        EXPECT_EQ (progress.formats[(size_t) i].phase.load(), RunPhase::done) << i;
+    }
+
+    EXPECT_EQ (report.outcomes[0].reason, "the folder cannot be created");
+    EXPECT_TRUE ((folder / "CLAP/Morvane4.clap").existsAsFile());
+    EXPECT_TRUE ((folder / "AAX/Morvane4.aaxplugin").isDirectory());
+
+    // Every byte of the bundles that went in was counted.
+    EXPECT_GT (progress.formats[1].totalBytes.load(), 0);
+    EXPECT_EQ (progress.formats[1].bytesWritten.load(), progress.formats[1].totalBytes.load());
+    EXPECT_EQ (progress.formats[2].bytesWritten.load(), progress.formats[2].totalBytes.load());
+}
+
+TEST (RunFormats, aCancelStopsEveryFormatAtItsNextPieceAndLeavesItsOldBundle)
+{
+    const TestFolder folder;
+    const auto folders = installFoldersIn (folder);
+
+    for (const auto* old : { "VST3/Morvane4.vst3/Contents/old.txt", "CLAP/Morvane4.clap", "AAX/Morvane4.aaxplugin/old.txt" })
+        ASSERT_TRUE ((folder / old).create().wasOk() && (folder / old).replaceWithText ("the old version"));
+
+    const auto before = snapshot (folder.get());
+
+    // The first file written, by whichever worker, asks for the cancel.
+    RunProgress progress;
+    DurableFiles::setStepHook ([&progress] (const char* step, const juce::File&)
+                               {
+                                   if (juce::String (step) == "write file")
+                                       progress.cancelRequested = true;
+                               });
+    const auto report = runFormats (allFormats, false, folders, "Morvane4", getCarriedArchives(), &progress);
+    DurableFiles::setStepHook ({});
+
+    ASSERT_EQ (report.outcomes.size(), 3);
+
+    for (const auto& outcome : report.outcomes)
+        EXPECT_EQ (report.describe (outcome), formatNames[outcome.formatIndex] + " not installed: cancelled. Nothing was changed.");
+
+    // Byte for byte as before, with nothing left beside the bundles.
+    EXPECT_TRUE (sameTree (snapshot (folder.get()), before));
+}
+
+TEST (RunFormats, formatsSideBySideMakeTheirMissingSharedParentFolderBetweenThem)
+{
+    // The formats race to make "Common Files"; whichever loses must still get its folder.
+    for (int round = 0; round < 5; ++round)
+    {
+        const TestFolder folder;
+        const std::array<juce::File, numFormats> folders { folder / "Common Files/VST3", folder / "Common Files/CLAP",
+                                                           folder / "Common Files/Avid/Audio/Plug-Ins" };
+        const auto report = runFormats (allFormats, false, folders, "Morvane4", getCarriedArchives());
+
+        EXPECT_TRUE (report.allSucceeded()) << report.getFailureLines().joinIntoString ("\n");
     }
 }
