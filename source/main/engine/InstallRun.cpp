@@ -2,7 +2,6 @@
 
 #include "main/engine/BundleInstaller.h"
 #include "main/engine/MappedPages.h"
-#include "main/engine/SettingsFile.h"
 
 bool RunReport::allSucceeded() const
 {
@@ -51,14 +50,14 @@ juce::File InstallerSetup::getSettingsFile() const
     return settingsFolder.getChildFile (Settings::fileName);
 }
 
-InstallerSetup startInstaller (const SystemLocations& locations)
+InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust trust)
 {
     InstallerSetup setup;
     setup.productName = juce::String (Product::name).replaceFirstOccurrenceOf ("_", " ");
     setup.productVersion = Product::version;
     setup.installFolders = locations.defaultInstallFolders;
     setup.settingsFolder = locations.commonApplicationData.getChildFile (Product::makerFolderName);
-    applySettingsFile (setup.settingsFolder, setup.installFolders);
+    setup.settingsNotice = applySettingsFile (setup.settingsFolder, setup.installFolders, trust);
 
     // What an interrupted run left is put right before anything is detected or run.
     repairInterruptedRuns (setup.installFolders, setup.productName);
