@@ -506,6 +506,13 @@ const FolderValue folderValues[] = {
     { "aDevicePath", "\\\\.\\{}/Mine/vst3", nullptr },
     { "aNamespacePathWithForwardSlashes", "//?/{}/Mine/vst3", nullptr },
     { "longerThanTheLimit", "{}/Mine/" + std::string (Settings::maximumPathLength, 'a'), nullptr },
+    { "aLineFeed", "{}/Mine/a&#10;forged line", nullptr },
+    { "aRawLineFeed", "{}/Mine/a\nb", nullptr },
+    { "aTab", "{}/Mine/a&#9;b", nullptr },
+    { "anEscape", "{}/Mine/a\x1b[2Jb", nullptr },
+    { "aC1Control", "{}/Mine/a\xc2\x85" "b", nullptr },
+    { "aDelete", "{}/Mine/a\x7f" "b", nullptr },
+    { "aByteThatIsNoUtf8", "{}/Mine/a\xff" "b", nullptr },
 };
 
 INSTANTIATE_TEST_SUITE_P (Values, FolderValueTest, testing::ValuesIn (folderValues),
@@ -569,6 +576,185 @@ const PathCase pathCases[] = {
     { "C:\\Plug-Ins\\NUL", windows, false },
     { "C:\\Plug-Ins\\com1.txt\\VST3", windows, false },
     { "C:\\" + juce::String::repeatedString ("a", Settings::maximumPathLength), windows, false },
+    { "/a\tb", posix, false },
+    { "/a\x1b" "b", posix, false },
+    { "/a" + juce::String::charToString (0x85), posix, false },
+    { "/a" + juce::String::charToString (0xfffd), posix, false },
+    { "/a<b>|\"?*:c", posix, true },
+    { "C:\\a\nb", windows, false },
+    { "\\\\host\\pipe\\x", windows, false },
+    { "\\\\127.0.0.1\\PIPE. \\x", windows, false },
+    { "//host/pipe", windows, false },
+    { "\\\\host\\mailslot\\x", windows, false },
+    { "\\\\host\\ipc$", windows, false },
+    { "\\\\host\\pipes\\x", windows, true },
+    { "\\\\host\\share\\pipe", windows, true },
+    { "C:\\a<b", windows, false },
+    { "C:\\a>b", windows, false },
+    { "C:\\a\"b", windows, false },
+    { "C:\\a|b", windows, false },
+    { "C:\\a?b", windows, false },
+    { "C:\\a*b", windows, false },
+    { "C:\\a:b", windows, false },
+    { "C:\\VST3::$DATA", windows, false },
+    { "\\\\host\\share:x", windows, false },
 };
 
 INSTANTIATE_TEST_SUITE_P (Table, UsableFolderPathTest, testing::ValuesIn (pathCases));
+
+//==============================================================================
+TEST (SettingsTextTest, illFormedBytesAreReadAsReplacementCharacters)
+{
+    const std::pair<std::string, const char*> cases[] = {
+        { "<P VST3_Path=\"/a&\xff", "<P VST3_Path=\"/a&\xef\xbf\xbd" },
+        { "a\x80\xbf" "b", "a\xef\xbf\xbd\xef\xbf\xbd" "b" },                                     // stray continuation bytes
+        { "a\xc0\xaf" "b", "a\xef\xbf\xbd\xef\xbf\xbd" "b" },                                     // an overlong slash
+        { "a\xed\xa0\x80", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd" },                              // a surrogate
+        { "a\xf4\x90\x80\x80", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd" },              // above U+10FFFF
+        { "a\xe2\x82", "a\xef\xbf\xbd" },                                                         // cut short at the end
+        { "a\xe2\x82" "b\xc3\xa9", "a\xef\xbf\xbd" "b\xc3\xa9" },                                 // cut short, then well-formed
+        { std::string ("a\0b", 3), "a\xef\xbf\xbf" "b" },                                         // NUL as the stand-in
+        { "\xef\xbb\xbf" "a\xf0\x9f\x8e\xb9", "a\xf0\x9f\x8e\xb9" },                              // a mark, a 4-byte character
+        { std::string ("\xff\xfe" "a\0\x00\xd8" "b\0", 8), "a\xef\xbf\xbd" "b" },                 // UTF-16: a lone high surrogate
+        { std::string ("\xfe\xff\xdc\x00\0a", 6), "\xef\xbf\xbd" "a" },                           // a lone low surrogate
+        { std::string ("\xff\xfe\x3c\xd8\xb9\xdf" "a", 7), "\xf0\x9f\x8e\xb9\xef\xbf\xbd" },     // a pair, then half a unit
+    };
+
+    for (const auto& [bytes, expected] : cases)
+    {
+        const auto text = Settings::decodeText (bytes.data(), bytes.size());
+        EXPECT_EQ (text, juce::String (juce::CharPointer_UTF8 (expected))) << testing::PrintToString (bytes);
+        EXPECT_TRUE (juce::CharPointer_UTF8::isValidString (text.toRawUTF8(), 1 << 20));
+    }
+}
+
+TEST_F (SettingsFileTest, aFileWithIllFormedTextKeepsTheDefaultsOfTheValuesItTouches)
+{
+    const std::string files[] = {
+        "<P VST3_Path=\"/a&\xff",
+        "<P VST3_Path=\"" + path ("Mine") + "/a\xff\" CLAP_Path=\"" + path ("Mine/clap") + "\"/>",
+        "<P VST3_Path=\"" + path ("Mine") + "/a\xed\xa0\x80\" CLAP_Path=\"" + path ("Mine/clap") + "\"/>",
+        "<P VST3_Path=\"" + path ("Mine") + "/a\xc3\" CLAP_Path=\"" + path ("Mine/clap") + "\"/>",
+    };
+
+    for (const auto& file : files)
+    {
+        writeSettingsBytes (file.data(), file.size());
+        const auto installFolders = apply();
+        EXPECT_EQ (installFolders[0], defaults[0]) << file;
+        EXPECT_EQ (installFolders[2], defaults[2]) << file;
+        EXPECT_EQ ((folder / "Mine").getNumberOfChildFiles (juce::File::findFilesAndDirectories), file.find ("clap") != std::string::npos ? 1 : 0);
+    }
+}
+
+//==============================================================================
+#if ! JUCE_WINDOWS
+/** A settings file as others may have left it; root reads it only when no one else can change it. */
+struct SettingsOwnership
+{
+    const char* name;
+    std::function<bool (const juce::File& file, const juce::File& folder)> make;
+    bool used;
+};
+
+void PrintTo (const SettingsOwnership& kind, std::ostream* out) { *out << kind.name; }
+
+class SettingsTrustTest : public SettingsFileTest, public testing::WithParamInterface<SettingsOwnership>
+{
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root, to give files to another user";
+    }
+};
+
+TEST_P (SettingsTrustTest, anElevatedRunUsesOnlyAFileThatOnlyRootCanChange)
+{
+    writeAttributes (path ("Mine/vst3"), path ("Mine/clap"));
+    ASSERT_TRUE (::chmod (settingsFile.getFullPathName().toRawUTF8(), 0644) == 0 && ::chmod (settingsFolder.getFullPathName().toRawUTF8(), 0755) == 0);
+    ASSERT_TRUE (GetParam().make (settingsFile, settingsFolder));
+    const auto before = readRaw (settingsFile);
+    struct stat statBefore = {};
+    ::stat (settingsFile.getFullPathName().toRawUTF8(), &statBefore);
+
+    auto installFolders = defaults;
+    const auto notice = applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly);
+
+    EXPECT_EQ (installFolders[0], GetParam().used ? folder / "Mine/vst3" : defaults[0]);
+    EXPECT_EQ (installFolders[1], GetParam().used ? folder / "Mine/clap" : defaults[1]);
+    EXPECT_EQ (notice, GetParam().used ? juce::String() : juce::String (Settings::ignoredAsChangeableByUsers));
+    EXPECT_EQ ((folder / "Mine").exists(), GetParam().used);
+
+    // Left as it was, and nothing written beside it.
+    struct stat statAfter = {};
+    ::stat (settingsFile.getFullPathName().toRawUTF8(), &statAfter);
+    EXPECT_TRUE (readRaw (settingsFile) == before);
+    EXPECT_EQ (statAfter.st_mode, statBefore.st_mode);
+    EXPECT_EQ (statAfter.st_uid, statBefore.st_uid);
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 1);
+
+    // A run that is not elevated keeps to the rules of a user's own files.
+    installFolders = defaults;
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::anyReadableFile), juce::String());
+    EXPECT_EQ (installFolders[0], folder / "Mine/vst3");
+}
+
+namespace
+{
+    constexpr uid_t anotherUser = 65534; // nobody
+
+    bool changeMode (const juce::File& f, mode_t mode) { return ::chmod (f.getFullPathName().toRawUTF8(), mode) == 0; }
+    bool giveToAnotherUser (const juce::File& f) { return ::chown (f.getFullPathName().toRawUTF8(), anotherUser, (gid_t) -1) == 0; }
+} // namespace
+
+const SettingsOwnership settingsOwnerships[] = {
+    { "rootsFileInRootsFolder", [] (const juce::File&, const juce::File&) { return true; }, true },
+    { "inAStickyFolderAnyoneMayWriteTo", [] (const juce::File&, const juce::File& f) { return changeMode (f, 01777); }, true },
+    { "ownedByAnotherUser", [] (const juce::File& f, const juce::File&) { return giveToAnotherUser (f); }, false },
+    { "groupWritable", [] (const juce::File& f, const juce::File&) { return changeMode (f, 0664); }, false },
+    { "worldWritable", [] (const juce::File& f, const juce::File&) { return changeMode (f, 0646); }, false },
+    { "inAFolderAnyoneMayWriteTo", [] (const juce::File&, const juce::File& f) { return changeMode (f, 0777); }, false },
+    { "inAGroupWritableFolder", [] (const juce::File&, const juce::File& f) { return changeMode (f, 0775); }, false },
+    { "inAFolderOfAnotherUser", [] (const juce::File&, const juce::File& f) { return giveToAnotherUser (f); }, false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Kinds, SettingsTrustTest, testing::ValuesIn (settingsOwnerships),
+                          [] (const testing::TestParamInfo<SettingsOwnership>& param) { return std::string (param.param.name); });
+
+class SettingsWritingTest : public SettingsFileTest
+{
+};
+
+TEST_F (SettingsWritingTest, anElevatedRunWritesOnlyIntoAFolderOnlyRootCanChangeAndOnlyANewFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+
+    // A folder anyone may write to gets nothing.
+    ASSERT_TRUE (settingsFolder.createDirectory().wasOk() && changeMode (settingsFolder, 0777));
+    auto installFolders = defaults;
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly),
+               juce::String (Settings::notWrittenIntoAFolderUsersCanChange));
+    EXPECT_EQ (installFolders, defaults);
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 0);
+
+    // Root's own folder gets root's file, which no one else may change.
+    ASSERT_TRUE (changeMode (settingsFolder, 0755));
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly), juce::String());
+    struct stat info = {};
+    ASSERT_EQ (::lstat (settingsFile.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_TRUE (S_ISREG (info.st_mode));
+    EXPECT_EQ (info.st_mode & 07777, 0644u);
+    EXPECT_EQ (info.st_uid, 0u);
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 1);
+
+    // A name that is taken, even by a dangling link, is never written through.
+    const auto outside = folder / "outside.txt";
+    ASSERT_TRUE (outside.replaceWithText ("outside") && settingsFile.deleteFile());
+    ASSERT_TRUE (outside.createSymbolicLink (settingsFile, false));
+    EXPECT_FALSE (writeSettingsFile (settingsFile, { "/a", "/b", "/c" }));
+    EXPECT_EQ (outside.loadFileAsString(), "outside");
+    EXPECT_TRUE (settingsFile.isSymbolicLink());
+}
+#endif
