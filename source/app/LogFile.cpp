@@ -88,7 +88,7 @@ std::unique_ptr<LogFile> LogFile::open (const juce::File& file)
     for (size_t i = 0; folder != INVALID_HANDLE_VALUE && i + 1 < parts.size(); ++i)
     {
         // Only the log's own folder may be made.
-        const auto disposition = i + 2 == parts.size() ? FILE_OPEN_IF : FILE_OPEN;
+        const ULONG disposition = i + 2 == parts.size() ? FILE_OPEN_IF : FILE_OPEN;
         const auto next = openBelow (folder, parts[i], FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      disposition, FILE_DIRECTORY_FILE);
         CloseHandle (folder);
