@@ -529,13 +529,20 @@ namespace
         return result + juce::String (p);
     }
 
-    /** The root element of the settings text, or nothing when it is not XML or declares a
-        document type (whose entities could stand for other files). */
+    /** The root element of the settings text, or nothing when it is not XML, declares a
+        document type (whose entities could stand for other files) or holds a processing
+        instruction other than the leading XML declaration (the parser, rolling back over one
+        before text in an element, would never end). */
     std::unique_ptr<juce::XmlElement> parseSettings (const void* bytes, size_t size)
     {
         const auto text = Settings::decodeText (bytes, size);
 
         if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
+            return {};
+
+        const auto declaration = text.indexOf ("<?");
+
+        if (declaration >= 0 && (text.substring (0, declaration).trim().isNotEmpty() || text.indexOf (declaration + 2, "<?") >= 0))
             return {};
 
         // A document parsed from a string has no file to resolve anything against.

@@ -226,7 +226,10 @@ TEST_F (SettingsFileTest, aFileThatIsNotXmlIsIgnoredAndLeftUntouched)
                                    "",
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n",
                                    "{ \"VST3_Path\": \"" + (folder / "Mine/vst3").getFullPathName().toStdString() + "\" }",
-                                   std::string ("\xff\xfeV\0S\0T\0" "3\0=\0", 12) };
+                                   std::string ("\xff\xfeV\0S\0T\0" "3\0=\0", 12),
+                                   // A processing instruction before text in an element once made the parser loop for ever.
+                                   "<Plugin_Manager_Settings VST3_Path=\"/a\">x<?x?>y</Plugin_Manager_Settings>",
+                                   "<?xml version=\"1.0\"?><?xml-stylesheet href=\"a\"?><Plugin_Manager_Settings VST3_Path=\"/a\"/>" };
 
     for (const auto& text : notXml)
     {
