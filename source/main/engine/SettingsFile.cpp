@@ -137,11 +137,29 @@ namespace
         {
            #if JUCE_WINDOWS
             // Held without delete sharing: while it is open, no one can rename or delete the folder.
-            handle = CreateFileW (folderToOpen.getFullPathName().toWideCharPointer(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_TRAVERSE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            const auto path = folderToOpen.getFullPathName();
+            const auto open = [&path] (DWORD flags)
+            {
+                return CreateFileW (path.toWideCharPointer(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+            };
+
+            handle = open (FILE_FLAG_OPEN_REPARSE_POINT);
             const auto error = GetLastError();
             missing = handle == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
-            onlyAdministrators = handle != INVALID_HANDLE_VALUE && onlyAdministratorsCanChange (handle, true);
+            BY_HANDLE_FILE_INFORMATION info {};
+            const auto isReparsePoint = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle (handle, &info)
+                                        && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+
+            // A junction or link in its place leads elsewhere, to a folder chosen by whoever made
+            // it: it is read through as before, but never trusted.
+            if (isReparsePoint)
+            {
+                CloseHandle (handle);
+                handle = open (0);
+            }
+
+            onlyAdministrators = handle != INVALID_HANDLE_VALUE && ! isReparsePoint && onlyAdministratorsCanChange (handle, true);
            #else
             descriptor = ::open (folderToOpen.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             missing = descriptor < 0 && errno == ENOENT;

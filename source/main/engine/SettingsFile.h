@@ -102,7 +102,8 @@ namespace Settings
     of at most Settings::maximumFileSize bytes and, under Trust::administratorsOnly, when that same
     handle shows a file that only administrators can change (Linux: owned by root and writable by
     no one else) in a folder whose entries only administrators can delete, rename or re-permission
-    (Linux: owned by root and writable by no one else, or sticky). The file is parsed from memory,
+    (Linux: owned by root and writable by no one else, or sticky; on Windows a settings folder that
+    is a junction or link is never trusted). The file is parsed from memory,
     so nothing else is ever opened. A file that cannot be read that way (a folder, a FIFO, a device,
     a link), one that is not XML, one with a document type declaration and one that others can
     change are ignored and left as they are.
