@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# The installer loads no DLL planted beside it: its import table names only KnownDLLs (read with
-# objdump), and the DLLs it once imported at load time (version, winmm, wininet, wsock32, dxgi),
-# planted beside the exe with Wine told to prefer them to its own (WINEDLLOVERRIDES=...=n,b, as
-# Windows looks beside the exe first), are not loaded while the exe runs --status and while its
-# window is open for a few seconds. A control exe that imports version.dll and winmm.dll loads the
-# planted ones.
-#
-# Wine's own user32 imports version.dll, and Wine looks for a builtin DLL's imports beside the exe
-# too, so under Wine any program with a window loads a planted version.dll before its first line
-# runs (Windows' user32 imports no version.dll, and KnownDLLs take their imports from System32).
-# Where Wine's user32 does that, the version.dll marker is reported and not held against the exe.
+# The installer loads no DLL planted beside it: its imports (objdump) are only KnownDLLs, and the
+# DLLs it once imported, planted beside it and preferred by Wine (=n,b, as Windows looks beside the
+# exe first), stay unloaded through --status and a few seconds of its window; a control exe that
+# imports two of them loads them. Wine's own user32 imports version.dll (Windows' does not), so a
+# planted version.dll is loaded by Wine itself: that is reported, not held against the exe.
 #
 #   planted_dll.sh PREFIX INSTALLER.exe CONTROL.exe MARKER.dll
 set -euo pipefail
@@ -17,16 +11,13 @@ set -euo pipefail
 prefix=$1
 installer=$2
 control=$3
-marker_dll=$4
-here=$(dirname "$0")
+marker_dll=$4 here=$(dirname "$0")
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
-
 # loaded FOLDER NAME: the planted NAME.dll left its marker there (named as the loader named it).
 loaded() { [ -n "$(find "$1" -maxdepth 1 -iname "$2.dll.loaded")" ]; }
 
-# Windows' KnownDLLs (HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs, Windows 10
-# and 11), which are always taken from System32, and ntdll, which every process has.
+# Windows 10 and 11's KnownDLLs (always taken from System32), and ntdll.
 known="advapi32 clbcatq combase comdlg32 coml2 difxapi gdi32 gdiplus imagehlp imm32 kernel32 kernelbase msctf msvcrt
        normaliz nsi ntdll ole32 oleaut32 psapi rpcrt4 sechost setupapi shcore shell32 shlwapi user32 wldap32 ws2_32"
 imports=$(x86_64-w64-mingw32-objdump -p "$installer" | awk '/DLL Name:/ { print tolower($3) }')
@@ -36,11 +27,9 @@ for dll in $imports; do
 done
 echo "load-time imports, all KnownDLLs: $(echo $imports)"
 
-# The exe and the control in folders of their own, as in a Downloads folder, beside planted DLLs.
 planted=(version winmm wininet wsock32 dxgi)
 folder="$prefix/drive_c/users/Public/Downloads/planted"
-rm -rf "$folder"
-mkdir -p "$folder/installer" "$folder/control"
+rm -rf "$folder" && mkdir -p "$folder/installer" "$folder/control"
 cp "$installer" "$folder/installer/tw_installer.exe"
 cp "$control" "$folder/control/control.exe"
 overrides=""
@@ -59,11 +48,10 @@ loaded "$folder/control" version && loaded "$folder/control" winmm \
     || fail "tw_installer.exe --status failed: $(cat "$folder/status.txt")"
 [ "$(wc -l <"$folder/status.txt")" = 3 ] || fail "--status printed: $(cat "$folder/status.txt")"
 
-# The window, whose timers and repaints call into the delay-loaded winmm and dxgi.
-display_log="$folder/display.log"
+# The window calls into the delay-loaded winmm and dxgi.
 if command -v xvfb-run >/dev/null; then
     timeout 20 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$0" "$1" "$2" & sleep 8; kill $! 2>/dev/null; true' \
-        "$here/wine-run.sh" "$prefix" "$folder/installer/tw_installer.exe" >"$display_log" 2>&1 || true
+        "$here/wine-run.sh" "$prefix" "$folder/installer/tw_installer.exe" >"$folder/display.log" 2>&1 || true
     WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 fi
 

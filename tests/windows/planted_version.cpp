@@ -25,9 +25,6 @@ extern "C" BOOL WINAPI DllMain (HINSTANCE instance, DWORD reason, LPVOID)
 }
 
 extern "C" __declspec (dllexport) DWORD WINAPI GetFileVersionInfoSizeW (const wchar_t*, DWORD*) { return 0; }
-extern "C" __declspec (dllexport) DWORD WINAPI GetFileVersionInfoSizeA (const char*, DWORD*) { return 0; }
 extern "C" __declspec (dllexport) BOOL WINAPI GetFileVersionInfoW (const wchar_t*, DWORD, DWORD, void*) { return FALSE; }
-extern "C" __declspec (dllexport) BOOL WINAPI GetFileVersionInfoA (const char*, DWORD, DWORD, void*) { return FALSE; }
 extern "C" __declspec (dllexport) BOOL WINAPI VerQueryValueW (const void*, const wchar_t*, void**, UINT*) { return FALSE; }
-extern "C" __declspec (dllexport) BOOL WINAPI VerQueryValueA (const void*, const char*, void**, UINT*) { return FALSE; }
 extern "C" __declspec (dllexport) DWORD WINAPI timeGetTime() { return 0; }
