@@ -59,5 +59,43 @@ function (tw_use_own_windows_resources target)
     endif()
 endfunction()
 
+# The exe runs elevated, often started from a Downloads folder: a DLL it imports at load time that
+# is not one of Windows' KnownDLLs would be looked for beside the exe first, where anyone may have
+# put one. Such DLLs are delay-loaded instead: the first call loads them, after WinMain has limited
+# DLL loading to System32 (SetDefaultDllDirectories). Delay-import libraries named as the usual
+# import libraries are made from those (dlltool --output-delaylib) into a folder that the linker
+# searches first, so JUCE's own "-lwinmm" and the like take them.
+set (TW_DELAY_LOADED_DLLS version wininet winmm wsock32 dxgi)
+
+if (MINGW)
+    set (tw_delayload_folder "${CMAKE_BINARY_DIR}/delayload")
+    file (MAKE_DIRECTORY "${tw_delayload_folder}")
+    find_program (TW_MINGW_NM NAMES x86_64-w64-mingw32-nm REQUIRED)
+    find_program (TW_MINGW_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
+
+    foreach (tw_dll IN LISTS TW_DELAY_LOADED_DLLS)
+        find_library (tw_import_library_${tw_dll} NAMES lib${tw_dll}.a REQUIRED NO_CACHE)
+        execute_process (COMMAND "${TW_MINGW_NM}" --defined-only "${tw_import_library_${tw_dll}}"
+                         OUTPUT_VARIABLE tw_symbols COMMAND_ERROR_IS_FATAL ANY)
+        # Every function the import library names (its __imp_ symbols), in a module definition.
+        string (REGEX MATCHALL "__imp_[A-Za-z0-9_@?$]+" tw_imports "${tw_symbols}")
+        list (TRANSFORM tw_imports REPLACE "^__imp_" "")
+        list (REMOVE_DUPLICATES tw_imports)
+        list (SORT tw_imports)
+        string (REPLACE ";" "\n" tw_exports "${tw_imports}")
+        file (WRITE "${tw_delayload_folder}/${tw_dll}.def" "LIBRARY ${tw_dll}.dll\nEXPORTS\n${tw_exports}\n")
+        execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_delayload_folder}/${tw_dll}.def"
+                                 --output-delaylib "${tw_delayload_folder}/lib${tw_dll}.a"
+                         COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+endif()
+
+function (tw_delay_load_dlls target)
+    if (MINGW)
+        target_link_directories (${target} BEFORE PRIVATE "${CMAKE_BINARY_DIR}/delayload")
+    endif()
+endfunction()
+
 # The app target is made further down the root list file; finish it once it exists.
 cmake_language (DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tw_use_own_windows_resources tw_installer)
+cmake_language (DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tw_delay_load_dlls tw_installer)

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/LogFile.h"
 #include "main/engine/BundleVerify.h"
 #include "main/engine/InstallDetection.h"
 #include "main/engine/InstalledEntry.h"
@@ -68,17 +69,15 @@ namespace CommandLine
                 if (file == juce::File() || failed)
                     return;
 
-                file.getParentDirectory().createDirectory();
-                juce::FileOutputStream stream (file); // appends
+                if (log == nullptr)
+                    log = LogFile::open (file);
 
-                auto ok = stream.openedOk();
+                juce::String text;
 
                 for (const auto& line : lines)
-                    ok = ok && stream.writeText (line + lineEnd, false, false, nullptr);
+                    text << line << lineEnd;
 
-                stream.flush();
-
-                if (! ok || stream.getStatus().failed())
+                if (log == nullptr || ! log->append (text))
                 {
                     failed = true;
                     output.err (juce::String (applicationName) + ": the log " + file.getFullPathName() + " cannot be written; the run goes on without it");
@@ -88,19 +87,31 @@ namespace CommandLine
         private:
             juce::File file;
             const Output& output;
+            std::unique_ptr<LogFile> log;
             bool failed = false;
         };
+
+        /** Says on standard error why the settings file was not used, where it was not. */
+        void tellSettingsNotice (const InstallerSetup& setup, const Output& output)
+        {
+            if (setup.settingsNotice.isNotEmpty())
+                output.err (juce::String (applicationName) + ": " + setup.settingsNotice);
+        }
 
         int runFormatsWithLog (const Options& options, const SystemLocations& locations, const Output& output)
         {
             const auto setup = startInstaller (locations);
             const auto uninstall = options.action == Action::uninstall;
+            tellSettingsNotice (setup, output);
 
             RunLog log (options.logFile, output);
             juce::StringArray header {
                 juce::Time::getCurrentTime().toISO8601 (true) + " " + applicationName + " " + applicationVersion + ", " + setup.productName + " " + setup.productVersion + ": " + options.commandLine,
                 "settings file: " + setup.getSettingsFile().getFullPathName()
             };
+
+            if (setup.settingsNotice.isNotEmpty())
+                header.add (setup.settingsNotice);
 
             for (int i = 0; i < numFormats; ++i)
                 header.add (formatNames[i] + " folder: " + setup.installFolders[(size_t) i].getFullPathName());
@@ -157,6 +168,7 @@ namespace CommandLine
         int printStatus (const SystemLocations& locations, const Output& output)
         {
             const auto setup = startInstaller (locations);
+            tellSettingsNotice (setup, output);
 
             for (int i = 0; i < numFormats; ++i)
             {
@@ -213,11 +225,12 @@ namespace CommandLine
         }
 
         /** Compares each named format's bundle with its carried archive. A start of its own: the
-            settings file is only read, nothing is repaired, nothing is written but each bundle's
-            lock file while it is checked. */
+            settings file is only read (and trusted as by every start), nothing is repaired or
+            written, and each bundle's lock is held while it is checked. */
         int verifyFormats (const Options& options, const SystemLocations& locations, const Output& output)
         {
             const auto setup = readInstallerSetup (locations);
+            tellSettingsNotice (setup, output);
             const auto archives = getCarriedArchives();
             int exitCode = succeeded;
 
@@ -401,6 +414,24 @@ namespace CommandLine
     }
 
     int run (const Options& options, const SystemLocations& locations, const Output& output)
+    {
+        // A caller that was told nothing it asked for must not read success.
+        bool writeFailed = false;
+        const auto watch = [&writeFailed] (const std::function<bool (const juce::String&)>& write)
+        {
+            return [&writeFailed, write] (const juce::String& line)
+            {
+                const auto written = write (line);
+                writeFailed = writeFailed || ! written;
+                return written;
+            };
+        };
+
+        const auto exitCode = runCommand (options, locations, { watch (output.out), watch (output.err) });
+        return exitCode == succeeded && writeFailed ? formatFailed : exitCode;
+    }
+
+    int runCommand (const Options& options, const SystemLocations& locations, const Output& output)
     {
         if (options.error.isNotEmpty())
         {

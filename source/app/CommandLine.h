@@ -58,16 +58,21 @@ namespace CommandLine
     /** Takes the arguments apart (without the program's name). No arguments means the window. */
     Options parse (const juce::StringArray& arguments);
 
-    /** Where the lines go: standard output and standard error. */
+    /** Where the lines go: standard output and standard error. Each gives false when the line
+        could not be written. */
     struct Output
     {
-        std::function<void (const juce::String&)> out;
-        std::function<void (const juce::String&)> err;
+        std::function<bool (const juce::String&)> out;
+        std::function<bool (const juce::String&)> err;
     };
 
     /** The usage text, line by line. */
     juce::StringArray getUsage();
 
-    /** Carries out a command line that is not the window's, and returns its exit code. */
+    /** Carries out a command line that is not the window's, and returns its exit code: that of
+        the command, or formatFailed when it succeeded but a line could not be written. */
     int run (const Options& options, const SystemLocations& locations, const Output& output);
+
+    /** The same, with the command's own exit code whatever became of its lines. */
+    int runCommand (const Options& options, const SystemLocations& locations, const Output& output);
 } // namespace CommandLine

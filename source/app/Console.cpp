@@ -2,9 +2,13 @@
 #include "main/engine/WindowsApi.h"
 
 #if ! JUCE_WINDOWS
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace Console
@@ -21,11 +25,12 @@ namespace Console
             return GetFileType (handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
         }
 
-        /** A console takes UTF-16 whatever its code page; a file or pipe gets UTF-8. */
-        void writeLine (HANDLE handle, const juce::String& line)
+        /** A console takes UTF-16 whatever its code page; a file or pipe gets UTF-8. Where the
+            caller gave no stream and there is no console, a line has nowhere to go and is dropped. */
+        bool writeLine (HANDLE handle, const juce::String& line)
         {
             if (handle == nullptr)
-                return;
+                return true;
 
             const auto text = line + "\r\n";
             DWORD mode = 0, written = 0;
@@ -33,13 +38,13 @@ namespace Console
             if (GetConsoleMode (handle, &mode))
             {
                 const auto* wide = text.toWideCharPointer();
-                WriteConsoleW (handle, wide, (DWORD) wcslen (wide), &written, nullptr);
+                const auto length = (DWORD) wcslen (wide);
+                return WriteConsoleW (handle, wide, length, &written, nullptr) && written == length;
             }
-            else
-            {
-                const auto* utf8 = text.toRawUTF8();
-                WriteFile (handle, utf8, (DWORD) strlen (utf8), &written, nullptr);
-            }
+
+            const auto* utf8 = text.toRawUTF8();
+            const auto size = (DWORD) strlen (utf8);
+            return WriteFile (handle, utf8, size, &written, nullptr) && written == size;
         }
     } // namespace
 
@@ -70,9 +75,9 @@ namespace Console
             err = nullptr;
 
         return { [out] (const juce::String& line)
-                 { writeLine (out, line); },
+                 { return writeLine (out, line); },
                  [err] (const juce::String& line)
-                 { writeLine (err, line); } };
+                 { return writeLine (err, line); } };
     }
 
     juce::String whyNoDisplay()
@@ -90,12 +95,21 @@ namespace Console
 #else
     CommandLine::Output connect()
     {
+        // A stream the caller closed is /dev/null, so that no file this run opens takes its number
+        // and receives its lines. A pipe whose reader went away fails the write instead of ending
+        // the program before it can tell its exit code.
+        for (const auto descriptor : { STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO })
+            if (::fcntl (descriptor, F_GETFD) < 0 && errno == EBADF)
+                ::open ("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+
+        std::signal (SIGPIPE, SIG_IGN);
+
         auto writeTo = [] (FILE* stream)
         {
             return [stream] (const juce::String& line)
             {
-                std::fputs ((line + "\n").toRawUTF8(), stream);
-                std::fflush (stream);
+                const auto written = std::fputs ((line + "\n").toRawUTF8(), stream) >= 0;
+                return std::fflush (stream) == 0 && written;
             };
         };
 

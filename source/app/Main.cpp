@@ -5,6 +5,7 @@
 #include "app/StartBounds.h"
 #include "app/WineRepaintPump.h"
 #include "main/engine/InstalledEntry.h"
+#include "main/engine/WindowsApi.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -191,8 +192,23 @@ namespace
 } // namespace
 
 #if JUCE_WINDOWS
+namespace
+{
+    /** DLLs load only from System32, never from beside the exe or the working folder, where anyone
+        may have put one. DLLs that are not KnownDLLs are delay-loaded (see cmake/Windows.cmake), so
+        this covers them too. It runs before the static objects are made, as JUCE's timer set-up
+        among them already calls into the delay-loaded winmm. */
+    __attribute__ ((constructor (101))) void loadDllsOnlyFromSystem32()
+    {
+        SetDefaultDllDirectories (LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+} // namespace
+
 extern "C" int __stdcall WinMain (struct HINSTANCE__*, struct HINSTANCE__*, char*, int)
 {
+    // Already done before the static objects were made; said again where a reader looks first.
+    loadDllsOnlyFromSystem32();
+
     juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
     return startProgram (juce::JUCEApplicationBase::getCommandLineParameterArray(),
                          []

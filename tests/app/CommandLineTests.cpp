@@ -78,8 +78,8 @@ namespace
 
         CommandLine::Output getOutput()
         {
-            return { [this] (const juce::String& line) { out.add (line); },
-                     [this] (const juce::String& line) { err.add (line); } };
+            return { [this] (const juce::String& line) { out.add (line); return true; },
+                     [this] (const juce::String& line) { err.add (line); return true; } };
         }
     };
 } // namespace

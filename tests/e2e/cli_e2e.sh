@@ -213,8 +213,7 @@ run 1 --verify VST3
 same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed (the installed 4.0.1.0 NEEDS UPDATE to 4.0.2)"
 note "--verify: three matches (nothing changed on disk), a changed byte, a missing and an extra file, NEEDS UPDATE: exit 1; not installed: exit 0"
 
-#==================================================================================================
-# Exit codes deployment tools act on, each from a real situation and with its output line.
+#===========================================================================================# Exit codes deployment tools act on, each from a real situation and with its output line.
 
 # Two copies at once: the first holds VST3's lock while its first flush is held up for 8 s (strace
 # delays the call); the second waits 3 s for it and gives up, VST3 untouched: 75 (EX_TEMPFAIL).
@@ -254,16 +253,65 @@ else
 fi
 run 0 --uninstall all --quiet
 
+# Output that cannot be written, folder values that would forge lines, a settings file others can change.
+
+for arguments in "--status" "--version" "--help" "--install vst3" "--uninstall vst3"; do
+    status=0
+    read -ra words <<<"$arguments"
+    env -u DISPLAY "$installer" "${words[@]}" >/dev/full 2>"$work/err" 9>&- || status=$?
+    [ "$status" = 1 ] || fail "'$arguments' with standard output on /dev/full exited with $status, not 1"
+done
+status=0
+env -u DISPLAY "$installer" --install bogus >/dev/null 2>/dev/full 9>&- || status=$?
+[ "$status" = 2 ] || fail "a wrong command line with standard error on /dev/full exited with $status, not 2"
+note "standard output on /dev/full: exit 1 (status, version, help, install, uninstall)"
+
+# status_with_defaults: --status shows the default folders (below HOME), three lines of four fields.
+status_with_defaults() {
+    HOME=$work/home run 0 --status
+    same_lines "$work/out" "VST3	NOT INSTALLED		$work/home/.vst3/Morvane4.vst3" \
+        "CLAP	NOT INSTALLED		$work/home/.clap/Morvane4.clap" "AAX	NOT INSTALLED		$work/home/.aax/Morvane4.aaxplugin"
+}
+
+# A line feed, a tab or an escape in a folder value keeps that format's default.
+write_settings "${folders[0]}&#10;VST3	INSTALLED	9.9.9.9	forged" "${folders[1]}&#9;x" "${folders[2]}&#27;[2J"
+status_with_defaults
+[ "$(awk -F '\t' 'NF != 4' "$work/out" | wc -l)" = 0 ] || fail "--status printed a line without four fields"
+[ -z "$(find "$work" -name '*[[:cntrl:]]*')" ] || fail "a folder with a control character in its name was made"
+note "control characters in folder values: the defaults, three lines of four fields"
+
+# Root trusts only a settings file that no one else can change: one others may write is ignored,
+# said on stderr and in the log, and left as it is.
+if [ "$(id -u)" = 0 ]; then
+    write_settings "${folders[@]}"
+    for mode in 666 646 664; do
+        chmod "$mode" "$settings_file"
+        cp -p "$settings_file" "$work/settings-before.txt"
+        status_with_defaults
+        same_lines "$work/err" "tw_installer: settings file ignored: users who are not administrators can change it"
+        cmp -s "$settings_file" "$work/settings-before.txt" && [ "$(stat -c %a "$settings_file")" = "$mode" ] \
+            || fail "the ignored settings file (mode $mode) was changed"
+    done
+    HOME=$work/home run 0 --uninstall vst3 --log "$log"
+    grep -qxF "settings file ignored: users who are not administrators can change it" "$log" \
+        || fail "the log does not say why the settings file was ignored"
+    chmod 644 "$settings_file"
+    note "a settings file others may write: ignored with a line on stderr and in the log, left as it was"
+fi
+write_settings "${folders[@]}"
+
 #==================================================================================================
 # The log: one record per run that was asked for with --log, each with its settings, folders and outcomes.
 
-[ "$(grep -c '^[0-9-]*T[0-9:.]*[-+Z].* tw_installer 1\.1\.0, Morvane4 4\.0\.2: --' "$log")" = 4 ] \
-    || fail "the log does not hold four records: $(cat "$log")"
+records=4
+[ "$(id -u)" = 0 ] && records=5 # with the run that ignored the settings file
+[ "$(grep -c '^[0-9-]*T[0-9:.]*[-+Z].* tw_installer 1\.1\.0, Morvane4 4\.0\.2: --' "$log")" = "$records" ] \
+    || fail "the log does not hold $records records: $(cat "$log")"
 for line in "settings file: $settings_file" "VST3 folder: ${folders[0]}" "AAX folder: $work/in the way/AAX" \
     "CLAP installed in ${bundles[1]}" "AAX not installed: the folder cannot be created. Nothing was changed." \
     "AAX removed from ${bundles[2]}" "exit code 0" "exit code 1"; do
     grep -qxF "$line" "$log" || fail "the log lacks the line '$line'"
 done
 grep -q ': --install ALL --quiet --log ' "$log" || fail "the log does not tell the command of a quiet run"
-note "log: 4 records, $(wc -l <"$log") lines"
+note "log: $records records, $(wc -l <"$log") lines"
 note "passed"

@@ -19,8 +19,8 @@ export WINEPREFIX=$1
 shift
 export WINEARCH=win64
 export WINEDEBUG=-all
-# No prompts to install Mono or Gecko; nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No prompts to install Mono or Gecko; nothing here needs them. The caller's own overrides follow.
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver

@@ -2,7 +2,6 @@
 
 #include "main/engine/BundleInstaller.h"
 #include "main/engine/MappedPages.h"
-#include "main/engine/SettingsFile.h"
 
 #include <thread>
 #include <vector>
@@ -99,17 +98,17 @@ namespace
     }
 } // namespace
 
-InstallerSetup readInstallerSetup (const SystemLocations& locations)
+InstallerSetup readInstallerSetup (const SystemLocations& locations, Settings::Trust trust)
 {
     auto setup = getDefaultSetup (locations);
-    readSettingsFile (setup.settingsFolder, setup.installFolders);
+    setup.settingsNotice = readSettingsFile (setup.settingsFolder, setup.installFolders, trust);
     return setup;
 }
 
-InstallerSetup startInstaller (const SystemLocations& locations)
+InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust trust)
 {
     auto setup = getDefaultSetup (locations);
-    applySettingsFile (setup.settingsFolder, setup.installFolders);
+    setup.settingsNotice = applySettingsFile (setup.settingsFolder, setup.installFolders, trust);
 
     // What an interrupted run left is put right before anything is detected or run.
     repairInterruptedRuns (setup.installFolders, setup.productName);

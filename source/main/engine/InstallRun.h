@@ -12,6 +12,7 @@ enum class FailureKind
     diskFull,
     anotherRunning
 };
+#include "main/engine/SettingsFile.h"
 
 /** What happened to one processed format. */
 struct FormatOutcome
@@ -59,18 +60,19 @@ struct InstallerSetup
     juce::String productVersion;
     juce::File settingsFolder;
     std::array<juce::File, numFormats> installFolders;
+    juce::String settingsNotice; // why the settings file was ignored or not written; usually empty
 
     juce::File getSettingsFile() const;
 };
 
 /** What every start does before anything is detected or run, the window's and the command
     line's alike: the product identity, the default install folders, and the settings file read
-    (or written with the defaults when there is none). */
-InstallerSetup startInstaller (const SystemLocations& locations);
+    (or written with the defaults when there is none), trusted as this process needs it. */
+InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust trust = Settings::getProcessTrust());
 
 /** The same places as startInstaller finds, for a start that must change nothing: the settings
     file is only read (never written, no folder made) and nothing is repaired. */
-InstallerSetup readInstallerSetup (const SystemLocations& locations);
+InstallerSetup readInstallerSetup (const SystemLocations& locations, Settings::Trust trust = Settings::getProcessTrust());
 
 //==============================================================================
 /** A plug-in archive carried by the program: its bytes and size. */

@@ -5,7 +5,11 @@
 
 #include <cstring>
 
-#if ! JUCE_WINDOWS
+#if JUCE_WINDOWS
+ #include <aclapi.h>
+ #include <sddl.h>
+ #include <winternl.h>
+#else
  #include <cerrno>
  #include <fcntl.h>
  #include <sys/stat.h>
@@ -28,111 +32,447 @@ namespace
     {
         missing,
         unreadable,
+        changeableByOthers,
         read
     };
 
-    /** Reads the whole settings file through one handle, opened without following a link and
-        without waiting: a FIFO or a device must not hold up the start, and a link in a folder that
-        others may write to must not make this program read a file of someone else's. Anything
-        but a regular file of at most maximumFileSize bytes is unreadable. */
-    FileRead readSettingsBytes (const juce::File& file, juce::MemoryBlock& bytes)
+    constexpr auto bytesToTry = (size_t) Settings::maximumFileSize + 1; // one more shows a larger file
+
+   #if JUCE_WINDOWS
+    //==============================================================================
+    bool isAdministrativeAccount (PSID sid)
     {
-        constexpr auto bytesToTry = (size_t) Settings::maximumFileSize + 1; // one more shows a larger file
-        bytes.setSize (bytesToTry);
-        size_t total = 0;
+        if (sid == nullptr || ! IsValidSid (sid))
+            return false;
 
-       #if JUCE_WINDOWS
-        const auto handle = CreateFileW (file.getFullPathName().toWideCharPointer(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (IsWellKnownSid (sid, WinBuiltinAdministratorsSid) || IsWellKnownSid (sid, WinLocalSystemSid))
+            return true;
 
-        if (handle == INVALID_HANDLE_VALUE)
-        {
-            const auto error = GetLastError();
-            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::missing : FileRead::unreadable;
-        }
+        // NT SERVICE\TrustedInstaller, which owns the system's own files.
+        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        PSID trustedInstaller = nullptr;
 
-        BY_HANDLE_FILE_INFORMATION info {};
-        constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-        bool ok = GetFileType (handle) == FILE_TYPE_DISK && GetFileInformationByHandle (handle, &info) && (info.dwFileAttributes & notAFile) == 0;
+        if (! AllocateAndInitializeSid (&nt, 6, 80, 956008885, 3418522649, 1831038044, 1856292015, 2271478464, 0, 0, &trustedInstaller))
+            return false;
 
-        while (ok && total < bytesToTry)
-        {
-            DWORD got = 0;
-            ok = ReadFile (handle, static_cast<char*> (bytes.getData()) + total, (DWORD) (bytesToTry - total), &got, nullptr) != 0;
-
-            if (got == 0)
-                break;
-
-            total += got;
-        }
-
-        CloseHandle (handle);
-       #else
-        const auto fd = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-
-        if (fd < 0)
-            return errno == ENOENT ? FileRead::missing : FileRead::unreadable;
-
-        struct stat info = {};
-        bool ok = ::fstat (fd, &info) == 0 && S_ISREG (info.st_mode);
-
-        while (ok && total < bytesToTry)
-        {
-            const auto got = ::read (fd, static_cast<char*> (bytes.getData()) + total, bytesToTry - total);
-
-            if (got < 0 && errno == EINTR)
-                continue;
-
-            ok = got >= 0;
-
-            if (got <= 0)
-                break;
-
-            total += (size_t) got;
-        }
-
-        ::close (fd);
-       #endif
-
-        if (! ok || total > (size_t) Settings::maximumFileSize)
-            return FileRead::unreadable;
-
-        bytes.setSize (total);
-        return FileRead::read;
+        const auto same = EqualSid (sid, trustedInstaller) != 0;
+        FreeSid (trustedInstaller);
+        return same;
     }
 
-    //==============================================================================
-    /** The file's text, UTF-8 or UTF-16 after a byte-order mark, with each NUL as the stand-in. */
-    juce::String decodeText (const juce::MemoryBlock& bytes)
+    /** Wine keeps no security descriptors of files: it shows each as owned by the one account that
+        runs every program, with an access list made from the Unix mode bits. There that account
+        is the administrator; what others may do still shows in the list. */
+    bool isWinesOneAccount (PSID sid)
     {
-        const auto* data = static_cast<const juce::uint8*> (bytes.getData());
-        const auto size = bytes.getSize();
-        const bool littleEndian = size >= 2 && data[0] == 0xff && data[1] == 0xfe;
-        const bool bigEndian = size >= 2 && data[0] == 0xfe && data[1] == 0xff;
-
-        if (littleEndian || bigEndian)
+        // The account's SID, copied out of the token's answer (which points into itself).
+        static const auto accountUnderWine = []() -> std::vector<BYTE>
         {
-            std::vector<juce::CharPointer_UTF16::CharType> units;
+            const auto ntdll = GetModuleHandleW (L"ntdll.dll");
+            HANDLE token = nullptr;
+            std::vector<BYTE> answer (SECURITY_MAX_SID_SIZE + sizeof (TOKEN_USER));
+            std::vector<BYTE> account;
+            DWORD size = 0;
 
-            for (size_t i = 2; i + 1 < size; i += 2)
+            if (ntdll == nullptr || GetProcAddress (ntdll, "wine_get_version") == nullptr || ! OpenProcessToken (GetCurrentProcess(), TOKEN_QUERY, &token))
+                return {};
+
+            if (GetTokenInformation (token, TokenUser, answer.data(), (DWORD) answer.size(), &size))
             {
-                const int unit = littleEndian ? data[i] | (data[i + 1] << 8) : (data[i] << 8) | data[i + 1];
-                units.push_back ((juce::CharPointer_UTF16::CharType) (unit == 0 ? (int) Settings::nulStandIn : unit));
+                const auto sid = reinterpret_cast<const TOKEN_USER*> (answer.data())->User.Sid;
+                account.resize (GetLengthSid (sid));
+                CopySid ((DWORD) account.size(), account.data(), sid);
             }
 
-            units.push_back (0);
-            return juce::String (juce::CharPointer_UTF16 (units.data()));
+            CloseHandle (token);
+            return account;
+        }();
+
+        return ! accountUnderWine.empty() && EqualSid (sid, const_cast<BYTE*> (accountUnderWine.data()));
+    }
+
+    bool onlyAdministratorsCanChange (HANDLE handle, bool isFolder)
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+
+        if (GetSecurityInfo (handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                             nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+            return false;
+
+        const auto only = Settings::onlyAdministratorsCanChange (descriptor, isFolder);
+        LocalFree (descriptor);
+        return only;
+    }
+
+    constexpr NTSTATUS nameNotFound = (NTSTATUS) 0xC0000034L; // STATUS_OBJECT_NAME_NOT_FOUND
+    constexpr NTSTATUS invalidOwner = (NTSTATUS) 0xC000005AL; // STATUS_INVALID_OWNER
+
+    /** Opens or creates the file `name` in the folder that `folder` holds, never by a path from a
+        root, and without following a reparse point at the name. */
+    NTSTATUS openInFolder (HANDLE folder, const juce::String& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                           PSECURITY_DESCRIPTOR descriptor, HANDLE& result)
+    {
+        const auto* wideName = name.toWideCharPointer();
+        const auto nameBytes = (USHORT) (wcslen (wideName) * sizeof (wchar_t));
+        UNICODE_STRING unicodeName { nameBytes, nameBytes, const_cast<wchar_t*> (wideName) };
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes (&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, descriptor);
+        IO_STATUS_BLOCK status {};
+        HANDLE handle = nullptr;
+        const auto outcome = NtCreateFile (&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                           disposition, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                                           nullptr, 0);
+        result = outcome >= 0 ? handle : INVALID_HANDLE_VALUE;
+        return outcome;
+    }
+   #endif
+
+    //==============================================================================
+    /** The settings folder, held open from the first look at it to the last, so that the file read
+        or written is the one in the folder that was examined. */
+    class SettingsFolder
+    {
+    public:
+        explicit SettingsFolder (const juce::File& folderToOpen)
+        {
+           #if JUCE_WINDOWS
+            // Held without delete sharing: while it is open, no one can rename or delete the folder.
+            const auto path = folderToOpen.getFullPathName();
+            const auto open = [&path] (DWORD flags)
+            {
+                return CreateFileW (path.toWideCharPointer(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+            };
+
+            handle = open (FILE_FLAG_OPEN_REPARSE_POINT);
+            const auto error = GetLastError();
+            missing = handle == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+            BY_HANDLE_FILE_INFORMATION info {};
+            const auto isReparsePoint = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle (handle, &info)
+                                        && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+
+            // A junction or link in its place leads elsewhere, to a folder chosen by whoever made
+            // it: it is read through as before, but never trusted.
+            if (isReparsePoint)
+            {
+                CloseHandle (handle);
+                handle = open (0);
+            }
+
+            onlyAdministrators = handle != INVALID_HANDLE_VALUE && ! isReparsePoint && onlyAdministratorsCanChange (handle, true);
+           #else
+            descriptor = ::open (folderToOpen.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            missing = descriptor < 0 && errno == ENOENT;
+            struct stat info = {};
+            onlyAdministrators = descriptor >= 0 && ::fstat (descriptor, &info) == 0 && isOnlyRoots (info);
+           #endif
         }
 
-        const bool utf8Mark = size >= 3 && data[0] == 0xef && data[1] == 0xbb && data[2] == 0xbf;
-        std::string text (reinterpret_cast<const char*> (data) + (utf8Mark ? 3 : 0), size - (utf8Mark ? 3 : 0));
-        const auto standIn = juce::String::charToString (Settings::nulStandIn).toStdString();
+        ~SettingsFolder()
+        {
+           #if JUCE_WINDOWS
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle (handle);
+           #else
+            if (descriptor >= 0)
+                ::close (descriptor);
+           #endif
+        }
 
-        for (auto nul = text.find ('\0'); nul != std::string::npos; nul = text.find ('\0', nul))
-            text.replace (nul, 1, standIn);
+        bool isMissing() const { return missing; }
 
-        return juce::String::fromUTF8 (text.data(), (int) text.size());
+        /** Whether only administrators can delete, rename or re-permission the folder's entries. */
+        bool onlyAdministratorsCanChangeIt() const { return onlyAdministrators; }
+
+        /** Reads the whole file through one handle, opened without following a link and without
+            waiting: a FIFO or a device must not hold up the start. Anything but a regular file of
+            at most maximumFileSize bytes is unreadable; under administratorsOnly, a file that others
+            can change, or that lies in a folder others can change, is not read at all. */
+        FileRead read (const juce::String& name, Settings::Trust trust, juce::MemoryBlock& bytes) const
+        {
+            bytes.setSize (bytesToTry);
+            size_t total = 0;
+            const auto mustBeAdministrators = trust == Settings::Trust::administratorsOnly;
+
+           #if JUCE_WINDOWS
+            if (handle == INVALID_HANDLE_VALUE)
+                return missing ? FileRead::missing : FileRead::unreadable;
+
+            HANDLE file = INVALID_HANDLE_VALUE;
+            const auto status = openInFolder (handle, name, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              FILE_OPEN, nullptr, file);
+
+            if (status < 0)
+                return status == nameNotFound ? FileRead::missing : FileRead::unreadable;
+
+            BY_HANDLE_FILE_INFORMATION info {};
+            constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+            bool ok = GetFileType (file) == FILE_TYPE_DISK && GetFileInformationByHandle (file, &info) && (info.dwFileAttributes & notAFile) == 0;
+
+            if (ok && mustBeAdministrators && ! (onlyAdministrators && onlyAdministratorsCanChange (file, false)))
+            {
+                CloseHandle (file);
+                return FileRead::changeableByOthers;
+            }
+
+            while (ok && total < bytesToTry)
+            {
+                DWORD got = 0;
+                ok = ReadFile (file, static_cast<char*> (bytes.getData()) + total, (DWORD) (bytesToTry - total), &got, nullptr) != 0;
+
+                if (got == 0)
+                    break;
+
+                total += got;
+            }
+
+            CloseHandle (file);
+           #else
+            if (descriptor < 0)
+                return missing ? FileRead::missing : FileRead::unreadable;
+
+            const auto file = ::openat (descriptor, name.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+
+            if (file < 0)
+                return errno == ENOENT ? FileRead::missing : FileRead::unreadable;
+
+            struct stat info = {};
+            bool ok = ::fstat (file, &info) == 0 && S_ISREG (info.st_mode);
+
+            if (ok && mustBeAdministrators && ! (onlyAdministrators && isOnlyRoots (info)))
+            {
+                ::close (file);
+                return FileRead::changeableByOthers;
+            }
+
+            while (ok && total < bytesToTry)
+            {
+                const auto got = ::read (file, static_cast<char*> (bytes.getData()) + total, bytesToTry - total);
+
+                if (got < 0 && errno == EINTR)
+                    continue;
+
+                ok = got >= 0;
+
+                if (got <= 0)
+                    break;
+
+                total += (size_t) got;
+            }
+
+            ::close (file);
+           #endif
+
+            if (! ok || total > (size_t) Settings::maximumFileSize)
+                return FileRead::unreadable;
+
+            bytes.setSize (total);
+            return FileRead::read;
+        }
+
+        /** Writes a new file of that name: a temporary file, created new, is filled, flushed and
+            then given the name, only when no file holds it. */
+        bool createNew (const juce::String& name, const juce::MemoryBlock& bytes) const
+        {
+            const auto temporaryName = "." + name + ".new-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
+
+           #if JUCE_WINDOWS
+            if (handle == INVALID_HANDLE_VALUE)
+                return false;
+
+            // Administrators and SYSTEM may change it, users may read it. A token that may not name
+            // Administrators as the owner leaves the owner to the system.
+            HANDLE file = INVALID_HANDLE_VALUE;
+            auto status = (NTSTATUS) invalidOwner;
+
+            for (const auto* sddl : { L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)", L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)" })
+            {
+                PSECURITY_DESCRIPTOR descriptor = nullptr;
+
+                if (status != invalidOwner || ! ConvertStringSecurityDescriptorToSecurityDescriptorW (sddl, SDDL_REVISION_1, &descriptor, nullptr))
+                    break;
+
+                status = openInFolder (handle, temporaryName, GENERIC_WRITE | DELETE, 0, FILE_CREATE, descriptor, file);
+                LocalFree (descriptor);
+            }
+
+            if (status < 0)
+                return false;
+
+            DWORD written = 0;
+            bool ok = WriteFile (file, bytes.getData(), (DWORD) bytes.getSize(), &written, nullptr) && written == bytes.getSize()
+                      && FlushFileBuffers (file);
+
+            if (ok)
+            {
+                // Renamed within the held folder, and only onto a free name.
+                const auto* wideName = name.toWideCharPointer();
+                const auto nameBytes = (ULONG) (wcslen (wideName) * sizeof (wchar_t));
+                const auto size = sizeof (FILE_RENAME_INFORMATION) + nameBytes;
+                juce::HeapBlock<char> buffer (size, true);
+                auto* const rename = reinterpret_cast<FILE_RENAME_INFORMATION*> (buffer.get());
+                rename->ReplaceIfExists = FALSE;
+                rename->RootDirectory = handle;
+                rename->FileNameLength = nameBytes;
+                memcpy (rename->FileName, wideName, nameBytes);
+                IO_STATUS_BLOCK io {};
+                ok = NtSetInformationFile (file, &io, rename, (ULONG) size, FileRenameInformation) >= 0;
+            }
+
+            if (! ok)
+            {
+                FILE_DISPOSITION_INFO dispose { TRUE };
+                SetFileInformationByHandle (file, FileDispositionInfo, &dispose, sizeof (dispose));
+            }
+
+            CloseHandle (file);
+            return ok;
+           #else
+            if (descriptor < 0)
+                return false;
+
+            const auto file = ::openat (descriptor, temporaryName.toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+
+            if (file < 0)
+                return false;
+
+            bool ok = ::fchmod (file, 0644) == 0;
+
+            for (size_t done = 0; ok && done < bytes.getSize();)
+            {
+                const auto wrote = ::write (file, static_cast<const char*> (bytes.getData()) + done, bytes.getSize() - done);
+                ok = wrote > 0 || (wrote < 0 && errno == EINTR);
+                done += wrote > 0 ? (size_t) wrote : 0;
+            }
+
+            ok = ::fsync (file) == 0 && ok;
+            ::close (file);
+
+            // A link fails where the name is taken; the temporary name goes either way.
+            ok = ok && ::linkat (descriptor, temporaryName.toRawUTF8(), descriptor, name.toRawUTF8(), 0) == 0;
+            ::unlinkat (descriptor, temporaryName.toRawUTF8(), 0);
+            return ok && ::fsync (descriptor) == 0;
+           #endif
+        }
+
+    private:
+       #if JUCE_WINDOWS
+        HANDLE handle = INVALID_HANDLE_VALUE;
+       #else
+        /** Owned by root and writable by no one else; a folder may be writable by others when it is
+            sticky, as only an entry's owner may then delete or rename it. */
+        static bool isOnlyRoots (const struct stat& info)
+        {
+            const auto othersMayWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+            return info.st_uid == 0 && (! othersMayWrite || (S_ISDIR (info.st_mode) && (info.st_mode & S_ISVTX) != 0));
+        }
+
+        int descriptor = -1;
+       #endif
+        bool missing = false;
+        bool onlyAdministrators = false;
+
+        JUCE_DECLARE_NON_COPYABLE (SettingsFolder)
+    };
+
+    //==============================================================================
+    constexpr juce::uint32 replacementCharacter = 0xfffd;
+
+    void appendUtf8 (std::string& text, juce::uint32 c)
+    {
+        if (c < 0x80)
+        {
+            text += (char) c;
+            return;
+        }
+
+        static constexpr juce::uint8 leads[] = { 0, 0, 0xc0, 0xe0, 0xf0 };
+        const auto length = c < 0x800 ? 2 : (c < 0x10000 ? 3 : 4);
+        char buffer[4];
+
+        for (int i = length - 1; i > 0; --i, c >>= 6)
+            buffer[i] = (char) (0x80 | (c & 0x3f));
+
+        buffer[0] = (char) (leads[length] | c);
+        text.append (buffer, (size_t) length);
+    }
+
+    /** UTF-8 kept where it is well-formed; each maximal ill-formed part becomes one U+FFFD. */
+    std::string decodeUtf8 (const juce::uint8* p, const juce::uint8* const end)
+    {
+        std::string text;
+        text.reserve ((size_t) (end - p));
+
+        while (p < end)
+        {
+            const auto lead = *p;
+
+            if (lead < 0x80)
+            {
+                appendUtf8 (text, lead == 0 ? (juce::uint32) Settings::nulStandIn : lead);
+                ++p;
+                continue;
+            }
+
+            // The lead byte fixes the length and the range of the second byte (RFC 3629), which
+            // shuts out overlong forms, surrogates and code points above U+10FFFF.
+            const int length = lead >= 0xc2 && lead <= 0xdf ? 2 : (lead >= 0xe0 && lead <= 0xef ? 3 : (lead >= 0xf0 && lead <= 0xf4 ? 4 : 0));
+            const juce::uint8 secondLow = lead == 0xe0 ? 0xa0 : (lead == 0xf0 ? 0x90 : 0x80);
+            const juce::uint8 secondHigh = lead == 0xed ? 0x9f : (lead == 0xf4 ? 0x8f : 0xbf);
+            int taken = 1;
+
+            while (taken < length && p + taken < end)
+            {
+                const auto next = p[taken];
+
+                if (taken == 1 ? (next < secondLow || next > secondHigh) : (next & 0xc0) != 0x80)
+                    break;
+
+                ++taken;
+            }
+
+            if (taken == length)
+                text.append (reinterpret_cast<const char*> (p), (size_t) length);
+            else
+                appendUtf8 (text, replacementCharacter);
+
+            p += taken;
+        }
+
+        return text;
+    }
+
+    /** UTF-16 as UTF-8; each unpaired surrogate, and an odd byte at the end, becomes U+FFFD. */
+    std::string decodeUtf16 (const juce::uint8* p, const juce::uint8* const end, bool bigEndian)
+    {
+        std::string text;
+        text.reserve ((size_t) (end - p));
+        const auto unitAt = [bigEndian] (const juce::uint8* q) { return (juce::uint32) (bigEndian ? (q[0] << 8) | q[1] : q[0] | (q[1] << 8)); };
+
+        for (; end - p >= 2; p += 2)
+        {
+            const auto unit = unitAt (p);
+            const auto next = end - p >= 4 ? unitAt (p + 2) : 0u;
+
+            if (unit >= 0xd800 && unit <= 0xdbff && next >= 0xdc00 && next <= 0xdfff)
+            {
+                appendUtf8 (text, 0x10000 + ((unit - 0xd800) << 10) + (next - 0xdc00));
+                p += 2;
+            }
+            else if (unit >= 0xd800 && unit <= 0xdfff)
+            {
+                appendUtf8 (text, replacementCharacter);
+            }
+            else
+            {
+                appendUtf8 (text, unit == 0 ? (juce::uint32) Settings::nulStandIn : unit);
+            }
+        }
+
+        if (p != end)
+            appendUtf8 (text, replacementCharacter);
+
+        return text;
     }
 
     bool isXmlCharacter (juce::int64 c)
@@ -207,13 +547,20 @@ namespace
         return result + juce::String (p);
     }
 
-    /** The root element of the settings text, or nothing when it is not XML or declares a
-        document type (whose entities could stand for other files). */
-    std::unique_ptr<juce::XmlElement> parseSettings (const juce::MemoryBlock& bytes)
+    /** The root element of the settings text, or nothing when it is not XML, declares a
+        document type (whose entities could stand for other files) or holds a processing
+        instruction other than the leading XML declaration (the parser, rolling back over one
+        before text in an element, would never end). */
+    std::unique_ptr<juce::XmlElement> parseSettings (const void* bytes, size_t size)
     {
-        const auto text = decodeText (bytes);
+        const auto text = Settings::decodeText (bytes, size);
 
         if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
+            return {};
+
+        const auto declaration = text.indexOf ("<?");
+
+        if (declaration >= 0 && (text.substring (0, declaration).trim().isNotEmpty() || text.indexOf (declaration + 2, "<?") >= 0))
             return {};
 
         // A document parsed from a string has no file to resolve anything against.
@@ -221,23 +568,18 @@ namespace
         return document.getDocumentElement();
     }
 
-    void readSettings (const juce::XmlElement& root, std::array<juce::File, numFormats>& installFolders,
-                       bool createMissingFolders = true)
+    /** The file's bytes as the framework's XML writer lays them out. */
+    juce::MemoryBlock getSettingsText (const std::array<juce::String, numFormats>& folderPaths)
     {
-        // The root's tag is not examined: other tools of the maker may name it differently.
-        for (int i = 0; i < numFormats; ++i)
-        {
-            const auto value = root.getStringAttribute (getPluginFormat (i).settingsKey);
+        juce::XmlElement root (Settings::rootTag);
+        root.setAttribute (Settings::noteAttribute, Settings::note);
 
-            if (! Settings::isUsableFolderPath (value))
-                continue;
+        for (const auto formatIndex : writtenFormatOrder)
+            root.setAttribute (getPluginFormat (formatIndex).settingsKey, folderPaths[(size_t) formatIndex]);
 
-            auto& folder = installFolders[(size_t) i];
-            folder = juce::File (value);
-
-            if (createMissingFolders && ! folder.exists())
-                folder.createDirectory(); // a folder that cannot be made shows up at install time
-        }
+        juce::MemoryOutputStream text;
+        root.writeTo (text, {});
+        return text.getMemoryBlock();
     }
 
     //==============================================================================
@@ -253,23 +595,59 @@ namespace
         const auto share = path.substring (3 + server.length()).upToFirstOccurrenceOf ("\\", false, false);
         return server.isNotEmpty() && share.isNotEmpty();
     }
+
+    /** A network path to a server's named pipes, mail slots or IPC$ share, which are no folders.
+        Windows drops dots and spaces at the end of a part, so "pipe." is the pipe share too. */
+    bool isNetworkPathToAServersInternals (const juce::String& path) // an absolute path with backslashes only
+    {
+        if (! path.startsWith ("\\\\"))
+            return false;
+
+        const auto share = path.fromFirstOccurrenceOf ("\\", false, false).substring (1).fromFirstOccurrenceOf ("\\", false, false)
+                               .upToFirstOccurrenceOf ("\\", false, false).trimCharactersAtEnd (". ");
+
+        for (const auto* name : { "pipe", "mailslot", "IPC$" })
+            if (share.equalsIgnoreCase (name))
+                return true;
+
+        return false;
+    }
+
+    bool holdsACharacterNoFolderValueHolds (const juce::String& value, Settings::PathRules rules)
+    {
+        for (auto p = value.getCharPointer(); ! p.isEmpty();)
+        {
+            const auto c = p.getAndAdvance();
+
+            // Controls (C0, DEL, C1) would forge lines in the log and in --status; U+FFFD is where
+            // the file's bytes were not text, the stand-in where they held a NUL.
+            if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == replacementCharacter || c == Settings::nulStandIn)
+                return true;
+
+            if (rules == Settings::PathRules::windows && juce::String ("<>\"|?*").containsChar (c))
+                return true;
+        }
+
+        // A colon anywhere but after the drive letter names a stream or a device.
+        return rules == Settings::PathRules::windows && value.indexOfChar (2, ':') >= 0;
+    }
 } // namespace
 
 bool Settings::isUsableFolderPath (const juce::String& value, PathRules rules)
 {
-    if (value.trim().isEmpty() || value.length() > maximumPathLength || value.containsChar (nulStandIn))
+    if (value.trim().isEmpty() || value.length() > maximumPathLength || holdsACharacterNoFolderValueHolds (value, rules))
         return false;
 
     const auto withBackslashes = value.replaceCharacter ('/', '\\');
 
     // Device and namespace paths, which reach past the file system's folders.
-    if (withBackslashes.startsWith ("\\\\?") || withBackslashes.startsWith ("\\\\."))
+    if (withBackslashes.startsWith ("\\\\?") || withBackslashes.startsWith ("\\\\.") || withBackslashes.startsWith ("\\??\\"))
         return false;
 
     if (rules == PathRules::posix)
         return value.startsWithChar ('/');
 
-    if (! isWindowsAbsolutePath (withBackslashes))
+    if (! isWindowsAbsolutePath (withBackslashes) || isNetworkPathToAServersInternals (withBackslashes))
         return false;
 
     for (const auto& part : juce::StringArray::fromTokens (withBackslashes, "\\", ""))
@@ -279,50 +657,185 @@ bool Settings::isUsableFolderPath (const juce::String& value, PathRules rules)
     return true;
 }
 
-bool writeSettingsFile (const juce::File& file, const std::array<juce::String, numFormats>& folderPaths)
+juce::String Settings::decodeText (const void* bytes, size_t size)
 {
-    juce::XmlElement root (Settings::rootTag);
-    root.setAttribute (Settings::noteAttribute, Settings::note);
+    const auto* data = static_cast<const juce::uint8*> (bytes);
+    const auto* const end = data + size;
+    const bool littleEndian = size >= 2 && data[0] == 0xff && data[1] == 0xfe;
+    const bool bigEndian = size >= 2 && data[0] == 0xfe && data[1] == 0xff;
+    const bool utf8Mark = size >= 3 && data[0] == 0xef && data[1] == 0xbb && data[2] == 0xbf;
 
-    for (const auto formatIndex : writtenFormatOrder)
-        root.setAttribute (getPluginFormat (formatIndex).settingsKey, folderPaths[(size_t) formatIndex]);
-
-    return root.writeTo (file);
+    const auto text = littleEndian || bigEndian ? decodeUtf16 (data + 2, end, bigEndian)
+                                                : decodeUtf8 (data + (utf8Mark ? 3 : 0), end);
+    return juce::String (juce::CharPointer_UTF8 (text.c_str()));
 }
 
-void applySettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders)
+std::array<juce::String, numFormats> Settings::readFolderValues (const void* bytes, size_t size, PathRules rules)
 {
-    const auto file = settingsFolder.getChildFile (Settings::fileName);
-    juce::MemoryBlock bytes;
+    std::array<juce::String, numFormats> values;
 
-    switch (readSettingsBytes (file, bytes))
+    // The root's tag is not examined: other tools of the maker may name it differently.
+    if (const auto root = parseSettings (bytes, size))
     {
-        case FileRead::read:
-            if (const auto root = parseSettings (bytes))
-                readSettings (*root, installFolders);
+        for (int i = 0; i < numFormats; ++i)
+        {
+            const auto value = root->getStringAttribute (getPluginFormat (i).settingsKey);
 
-            return;
-
-        case FileRead::unreadable:
-            return;
-
-        case FileRead::missing:
-            break;
+            if (isUsableFolderPath (value, rules))
+                values[(size_t) i] = value;
+        }
     }
 
-    std::array<juce::String, numFormats> paths;
-
-    for (size_t i = 0; i < paths.size(); ++i)
-        paths[i] = installFolders[i].getFullPathName();
-
-    writeSettingsFile (file, paths);
+    return values;
 }
 
-void readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders)
+#if JUCE_WINDOWS
+bool Settings::onlyAdministratorsCanChange (const void* securityDescriptor, bool isFolder)
 {
-    juce::MemoryBlock bytes;
+    const auto descriptor = const_cast<PSECURITY_DESCRIPTOR> (securityDescriptor);
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
 
-    if (readSettingsBytes (settingsFolder.getChildFile (Settings::fileName), bytes) == FileRead::read)
-        if (const auto root = parseSettings (bytes))
-            readSettings (*root, installFolders, false);
+    if (! GetSecurityDescriptorOwner (descriptor, &owner, &defaulted) || ! GetSecurityDescriptorDacl (descriptor, &present, &dacl, &defaulted))
+        return false;
+
+    const auto isAdministrative = [] (PSID sid) { return isAdministrativeAccount (sid) || isWinesOneAccount (sid); };
+    const DWORD changing = isFolder ? (DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD)
+                                    : (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER);
+    GENERIC_MAPPING mapping { FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS };
+
+    // An owner may always re-permission; no list at all lets everyone do everything.
+    if (! isAdministrative (owner) || ! present || dacl == nullptr)
+        return false;
+
+    for (DWORD i = 0; i < dacl->AceCount; ++i)
+    {
+        ACE_HEADER* header = nullptr;
+
+        if (! GetAce (dacl, i, reinterpret_cast<void**> (&header)))
+            return false;
+
+        // Entries that only pass on to new children say nothing about this object; the callback
+        // entry shares the plain one's layout; denials are not weighed, which can only make a
+        // list look less strict than it is.
+        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0
+            || (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE))
+            continue;
+
+        auto* const ace = reinterpret_cast<ACCESS_ALLOWED_ACE*> (header);
+        auto mask = ace->Mask;
+        MapGenericMask (&mask, &mapping);
+        const auto sid = static_cast<PSID> (&ace->SidStart);
+
+        // OWNER RIGHTS stands for the owner, already checked; CREATOR OWNER matches no one here.
+        const auto standsForTheOwner = IsWellKnownSid (sid, WinCreatorOwnerRightsSid) || IsWellKnownSid (sid, WinCreatorOwnerSid);
+
+        if ((mask & changing) != 0 && ! standsForTheOwner && ! isAdministrative (sid))
+            return false;
+    }
+
+    return true;
+}
+#endif
+
+Settings::Trust Settings::getProcessTrust()
+{
+   #if JUCE_WINDOWS
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation {};
+    DWORD size = 0;
+    // When the token cannot be asked, the stricter rule holds.
+    bool elevated = true;
+
+    if (OpenProcessToken (GetCurrentProcess(), TOKEN_QUERY, &token))
+    {
+        if (GetTokenInformation (token, TokenElevation, &elevation, sizeof (elevation), &size))
+            elevated = elevation.TokenIsElevated != 0;
+
+        CloseHandle (token);
+    }
+
+    return elevated ? Trust::administratorsOnly : Trust::anyReadableFile;
+   #else
+    return ::geteuid() == 0 ? Trust::administratorsOnly : Trust::anyReadableFile;
+   #endif
+}
+
+bool writeSettingsFile (const juce::File& file, const std::array<juce::String, numFormats>& folderPaths)
+{
+    return SettingsFolder (file.getParentDirectory()).createNew (file.getFileName(), getSettingsText (folderPaths));
+}
+
+namespace
+{
+    /** Reads the settings file into `installFolders` under `trust`; a start that may change the
+        disk also makes the folders named and writes a missing file. Returns the notice to tell. */
+    juce::String useSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders,
+                                  Settings::Trust trust, bool mayChangeTheDisk)
+    {
+        const SettingsFolder folder (settingsFolder);
+
+        if (folder.isMissing())
+            return {};
+
+        juce::MemoryBlock bytes;
+
+        switch (folder.read (Settings::fileName, trust, bytes))
+        {
+            case FileRead::read:
+            {
+                const auto values = Settings::readFolderValues (bytes.getData(), bytes.getSize());
+
+                for (size_t i = 0; i < values.size(); ++i)
+                {
+                    if (values[i].isEmpty())
+                        continue;
+
+                    auto& installFolder = installFolders[i];
+                    installFolder = juce::File (values[i]);
+
+                    if (mayChangeTheDisk && ! installFolder.exists())
+                        installFolder.createDirectory(); // a folder that cannot be made shows up at install time
+                }
+
+                return {};
+            }
+
+            case FileRead::changeableByOthers:
+                return Settings::ignoredAsChangeableByUsers;
+
+            case FileRead::unreadable:
+                return {};
+
+            case FileRead::missing:
+                break;
+        }
+
+        if (! mayChangeTheDisk)
+            return {};
+
+        if (trust == Settings::Trust::administratorsOnly && ! folder.onlyAdministratorsCanChangeIt())
+            return Settings::notWrittenIntoAFolderUsersCanChange;
+
+        std::array<juce::String, numFormats> paths;
+
+        for (size_t i = 0; i < paths.size(); ++i)
+            paths[i] = installFolders[i].getFullPathName();
+
+        folder.createNew (Settings::fileName, getSettingsText (paths));
+        return {};
+    }
+} // namespace
+
+juce::String applySettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders,
+                                Settings::Trust trust)
+{
+    return useSettingsFile (settingsFolder, installFolders, trust, true);
+}
+
+juce::String readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders,
+                               Settings::Trust trust)
+{
+    return useSettingsFile (settingsFolder, installFolders, trust, false);
 }

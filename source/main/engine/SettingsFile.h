@@ -41,33 +41,87 @@ namespace Settings
    #endif
 
     /** Whether a folder value read from the file may be acted on by a program that runs with
-        administrator rights: an absolute path of at most maximumPathLength characters, neither
-        blank nor holding a NUL (which reaches it as Settings::nulStandIn), that is no device or namespace path ("\\?\", "\\.\", also
-        with forward slashes, or under the Windows rules a part named like a device). */
+        administrator rights: an absolute path of at most maximumPathLength characters, not blank,
+        holding no control character (C0, DEL or C1), no NUL (which reaches it as nulStandIn) and no
+        U+FFFD (what ill-formed text was read as), that is no device or namespace path ("\\?\",
+        "\\.\", "\??\", also with forward slashes). Under the Windows rules it also holds none of
+        < > " | ? *, no colon but a drive letter's, no part named like a device, and is no network
+        path to a server's pipes, mail slots or IPC$. */
     bool isUsableFolderPath (const juce::String& value, PathRules rules = nativePathRules);
+
+    /** The settings file's text from its bytes: UTF-8, or UTF-16 after a byte-order mark. Every
+        ill-formed sequence (a stray or cut-short one, an overlong form, a surrogate, an unpaired
+        UTF-16 surrogate) is read as U+FFFD and every NUL as nulStandIn, so that what the parser
+        walks is always well-formed. */
+    juce::String decodeText (const void* bytes, size_t size);
+
+    /** The folder values that a settings file's bytes hold, by format index; a value that is
+        missing or not usable (see isUsableFolderPath) is empty. Reads nothing but the bytes. */
+    std::array<juce::String, numFormats> readFolderValues (const void* bytes, size_t size, PathRules rules = nativePathRules);
+
+    //==============================================================================
+    /** Whose settings file this program uses. A program with administrator rights (Windows: an
+        elevated token; elsewhere: effective user id 0) acts on the folders the file names, so it
+        takes only a file that no one else can change. */
+    enum class Trust
+    {
+        anyReadableFile,   // not elevated: whatever file the user may read
+        administratorsOnly // elevated: only a file that only administrators can change
+    };
+
+    /** The trust this process needs: administratorsOnly when it runs elevated. */
+    Trust getProcessTrust();
+
+   #if JUCE_WINDOWS
+    /** Whether a security descriptor (owner and access list) lets only administrators change a
+        file or folder: its owner is Administrators, SYSTEM or TrustedInstaller (an owner may
+        always re-permission), and no entry lets another account write to, append to, delete or
+        re-permission a file, or delete, rename or re-permission a folder or its entries. Adding
+        files to a folder is allowed (ProgramData lets users do that): a file someone else adds is
+        not trusted itself. Under Wine, which keeps no descriptors and shows every file as owned by
+        the one account that runs it, that account counts as an administrator. */
+    bool onlyAdministratorsCanChange (const void* securityDescriptor, bool isFolder);
+   #endif
+
+    /** Why a settings file was not used, or the defaults not written, as the run tells it. */
+    constexpr const char* ignoredAsChangeableByUsers = "settings file ignored: users who are not administrators can change it";
+    constexpr const char* notWrittenIntoAFolderUsersCanChange = "settings file not written: users who are not administrators can change its folder";
 } // namespace Settings
 
 /** Reads the settings file in `settingsFolder`, or writes one with the current folders when there
-    is none.
+    is none; returns why the file was ignored or not written (one of Settings' notices), or an empty
+    string.
 
     Reading replaces the install folder of each format whose attribute holds a usable path (see
     Settings::isUsableFolderPath), and creates that folder (with its parents) when it does not
     exist. Any other value, or none, keeps the format's current (default) folder: an empty path
     would resolve to the root of the drive, a relative one to wherever the program was started.
 
-    The file is opened once, without following a symbolic link and without waiting, and read only
-    when that handle is a regular file of at most Settings::maximumFileSize bytes; it is parsed
-    from memory, so nothing else is ever opened. A file that cannot be read that way (a folder, a
-    FIFO, a device, a link), one that is not XML, and one with a document type declaration are
-    ignored and left as they are. Writing creates no folder at all: when the settings folder is
-    missing, nothing is written and the next start tries again.
+    The settings folder is opened once, and the file once through it, without following a link at
+    the file's name and without waiting; the file is read only when that handle is a regular file
+    of at most Settings::maximumFileSize bytes and, under Trust::administratorsOnly, when that same
+    handle shows a file that only administrators can change (Linux: owned by root and writable by
+    no one else) in a folder whose entries only administrators can delete, rename or re-permission
+    (Linux: owned by root and writable by no one else, or sticky; on Windows a settings folder that
+    is a junction or link is never trusted). The file is parsed from memory,
+    so nothing else is ever opened. A file that cannot be read that way (a folder, a FIFO, a device,
+    a link), one that is not XML, one with a document type declaration and one that others can
+    change are ignored and left as they are.
+
+    Writing creates no folder at all: when the settings folder is missing, nothing is written and
+    the next start tries again. Under Trust::administratorsOnly nothing is written into a folder
+    that fails the test above.
 */
-void applySettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders);
+juce::String applySettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders,
+                                Settings::Trust trust = Settings::getProcessTrust());
 
 /** Reads the settings file in `settingsFolder` as applySettingsFile does, for a start that must
-    change nothing: no file is written and no folder is made. */
-void readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders);
+    change nothing: no file is written and no folder is made. Returns the same notices. */
+juce::String readSettingsFile (const juce::File& settingsFolder, std::array<juce::File, numFormats>& installFolders,
+                               Settings::Trust trust = Settings::getProcessTrust());
 
-/** Writes the settings element with these folder paths (VST3, CLAP, AAX) through a temporary
-    file beside `file`. Returns false when it could not be written. */
+/** Writes the settings element with these folder paths (VST3, CLAP, AAX) as a new file: through a
+    temporary file beside `file`, which then takes the name only when no file holds it yet. The file
+    lets only administrators change it (Windows: its owner and access list; elsewhere: mode 0644
+    for the writing user). Returns false when it could not be written or the name was taken. */
 bool writeSettingsFile (const juce::File& file, const std::array<juce::String, numFormats>& folderPaths);

@@ -226,7 +226,10 @@ TEST_F (SettingsFileTest, aFileThatIsNotXmlIsIgnoredAndLeftUntouched)
                                    "",
                                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n",
                                    "{ \"VST3_Path\": \"" + (folder / "Mine/vst3").getFullPathName().toStdString() + "\" }",
-                                   std::string ("\xff\xfeV\0S\0T\0" "3\0=\0", 12) };
+                                   std::string ("\xff\xfeV\0S\0T\0" "3\0=\0", 12),
+                                   // A processing instruction before text in an element once made the parser loop for ever.
+                                   "<Plugin_Manager_Settings VST3_Path=\"/a\">x<?x?>y</Plugin_Manager_Settings>",
+                                   "<?xml version=\"1.0\"?><?xml-stylesheet href=\"a\"?><Plugin_Manager_Settings VST3_Path=\"/a\"/>" };
 
     for (const auto& text : notXml)
     {
@@ -406,6 +409,12 @@ class UnreadableSettingsTest : public SettingsFileTest, public testing::WithPara
 
 TEST_P (UnreadableSettingsTest, givesTheDefaultsAtOnceAndIsLeftAsItIs)
 {
+   #if defined (__has_feature)
+    #if __has_feature (address_sanitizer)
+    GTEST_SKIP() << "caps a child's address space, which AddressSanitizer's shadow memory exceeds";
+    #endif
+   #endif
+
     settingsFolder.createDirectory();
     const auto elsewhere = folder / "elsewhere";
     ASSERT_TRUE (elsewhere.createDirectory().wasOk());
@@ -506,6 +515,13 @@ const FolderValue folderValues[] = {
     { "aDevicePath", "\\\\.\\{}/Mine/vst3", nullptr },
     { "aNamespacePathWithForwardSlashes", "//?/{}/Mine/vst3", nullptr },
     { "longerThanTheLimit", "{}/Mine/" + std::string (Settings::maximumPathLength, 'a'), nullptr },
+    { "aLineFeed", "{}/Mine/a&#10;forged line", nullptr },
+    { "aRawLineFeed", "{}/Mine/a\nb", nullptr },
+    { "aTab", "{}/Mine/a&#9;b", nullptr },
+    { "anEscape", "{}/Mine/a\x1b[2Jb", nullptr },
+    { "aC1Control", "{}/Mine/a\xc2\x85" "b", nullptr },
+    { "aDelete", "{}/Mine/a\x7f" "b", nullptr },
+    { "aByteThatIsNoUtf8", "{}/Mine/a\xff" "b", nullptr },
 };
 
 INSTANTIATE_TEST_SUITE_P (Values, FolderValueTest, testing::ValuesIn (folderValues),
@@ -569,6 +585,145 @@ const PathCase pathCases[] = {
     { "C:\\Plug-Ins\\NUL", windows, false },
     { "C:\\Plug-Ins\\com1.txt\\VST3", windows, false },
     { "C:\\" + juce::String::repeatedString ("a", Settings::maximumPathLength), windows, false },
+    { "/a\tb", posix, false },
+    { "/a\x1b" "b", posix, false },
+    { "/a" + juce::String::charToString (0x85), posix, false },
+    { "/a" + juce::String::charToString (0xfffd), posix, false },
+    { "/a<b>|\"?*:c", posix, true },
+    { "C:\\a\nb", windows, false },
+    { "\\\\host\\pipe\\x", windows, false },
+    { "\\\\127.0.0.1\\PIPE. \\x", windows, false },
+    { "//host/pipe", windows, false },
+    { "\\\\host\\mailslot\\x", windows, false },
+    { "\\\\host\\ipc$", windows, false },
+    { "\\\\host\\pipes\\x", windows, true },
+    { "\\\\host\\share\\pipe", windows, true },
+    { "C:\\a<b", windows, false },
+    { "C:\\a|b", windows, false },
+    { "C:\\a?b", windows, false },
+    { "C:\\a*b", windows, false },
+    { "C:\\a:b", windows, false },
+    { "C:\\VST3::$DATA", windows, false },
+    { "\\\\host\\share:x", windows, false },
 };
 
 INSTANTIATE_TEST_SUITE_P (Table, UsableFolderPathTest, testing::ValuesIn (pathCases));
+
+//==============================================================================
+TEST (SettingsTextTest, illFormedBytesAreReadAsReplacementCharacters)
+{
+    const std::pair<std::string, const char*> cases[] = {
+        { "<P VST3_Path=\"/a&\xff", "<P VST3_Path=\"/a&\xef\xbf\xbd" },
+        { "a\x80\xbf" "b", "a\xef\xbf\xbd\xef\xbf\xbd" "b" },                                     // stray continuation bytes
+        { "a\xc0\xaf" "b", "a\xef\xbf\xbd\xef\xbf\xbd" "b" },                                     // an overlong slash
+        { "a\xed\xa0\x80", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd" },                              // a surrogate
+        { "a\xf4\x90\x80\x80", "a\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd" },              // above U+10FFFF
+        { "a\xe2\x82", "a\xef\xbf\xbd" },                                                         // cut short at the end
+        { std::string ("a\0b", 3), "a\xef\xbf\xbf" "b" },                                         // NUL as the stand-in
+        { std::string ("\xff\xfe" "a\0\x00\xd8" "b\0", 8), "a\xef\xbf\xbd" "b" },                 // UTF-16: a lone high surrogate
+        { std::string ("\xfe\xff\xdc\x00\0a", 6), "\xef\xbf\xbd" "a" },                           // a lone low surrogate
+        { std::string ("\xff\xfe\x3c\xd8\xb9\xdf" "a", 7), "\xf0\x9f\x8e\xb9\xef\xbf\xbd" },     // a pair, then half a unit
+    };
+
+    for (const auto& [bytes, expected] : cases)
+    {
+        const auto text = Settings::decodeText (bytes.data(), bytes.size());
+        EXPECT_EQ (text, juce::String (juce::CharPointer_UTF8 (expected))) << testing::PrintToString (bytes);
+        EXPECT_TRUE (juce::CharPointer_UTF8::isValidString (text.toRawUTF8(), 1 << 20));
+    }
+}
+
+//==============================================================================
+#if ! JUCE_WINDOWS
+/** A settings file as others may have left it; root reads it only when no one else can change it. */
+struct SettingsOwnership
+{
+    const char* name;
+    std::function<bool (const juce::File& file, const juce::File& folder)> make;
+    bool used;
+};
+
+void PrintTo (const SettingsOwnership& kind, std::ostream* out) { *out << kind.name; }
+
+namespace
+{
+    bool changeMode (const juce::File& f, mode_t mode) { return ::chmod (f.getFullPathName().toRawUTF8(), mode) == 0; }
+    bool giveToAnotherUser (const juce::File& f) { return ::chown (f.getFullPathName().toRawUTF8(), 65534, (gid_t) -1) == 0; }
+
+    std::tuple<mode_t, uid_t, juce::String> modeOwnerAndText (const juce::File& f)
+    {
+        struct stat info = {};
+        ::lstat (f.getFullPathName().toRawUTF8(), &info);
+        return { info.st_mode, info.st_uid, f.loadFileAsString() };
+    }
+} // namespace
+
+class SettingsTrustTest : public SettingsFileTest, public testing::WithParamInterface<SettingsOwnership>
+{
+};
+
+TEST_P (SettingsTrustTest, anElevatedRunUsesOnlyAFileThatOnlyRootCanChange)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give files to another user";
+
+    writeAttributes (path ("Mine/vst3"), path ("Mine/clap"));
+    ASSERT_TRUE (changeMode (settingsFile, 0644) && changeMode (settingsFolder, 0755) && GetParam().make (settingsFile, settingsFolder));
+    const auto before = modeOwnerAndText (settingsFile);
+
+    auto installFolders = defaults;
+    const auto notice = applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly);
+
+    EXPECT_EQ (installFolders[0], GetParam().used ? folder / "Mine/vst3" : defaults[0]);
+    EXPECT_EQ (installFolders[1], GetParam().used ? folder / "Mine/clap" : defaults[1]);
+    EXPECT_EQ (notice, GetParam().used ? juce::String() : juce::String (Settings::ignoredAsChangeableByUsers));
+    EXPECT_EQ ((folder / "Mine").exists(), GetParam().used);
+    EXPECT_EQ (modeOwnerAndText (settingsFile), before); // left as it was, and nothing beside it
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 1);
+
+    // A run that is not elevated keeps to the rules of a user's own files.
+    installFolders = defaults;
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::anyReadableFile), juce::String());
+    EXPECT_EQ (installFolders[0], folder / "Mine/vst3");
+}
+
+const SettingsOwnership settingsOwnerships[] = {
+    { "rootsFileInRootsFolder", [] (const juce::File&, const juce::File&) { return true; }, true },
+    { "inAStickyFolderAnyoneMayWriteTo", [] (const juce::File&, const juce::File& f) { return changeMode (f, 01777); }, true },
+    { "ownedByAnotherUser", [] (const juce::File& f, const juce::File&) { return giveToAnotherUser (f); }, false },
+    { "groupWritable", [] (const juce::File& f, const juce::File&) { return changeMode (f, 0664); }, false },
+    { "worldWritable", [] (const juce::File& f, const juce::File&) { return changeMode (f, 0646); }, false },
+    { "inAFolderAnyoneMayWriteTo", [] (const juce::File&, const juce::File& f) { return changeMode (f, 0777); }, false },
+    { "inAGroupWritableFolder", [] (const juce::File&, const juce::File& f) { return changeMode (f, 0775); }, false },
+    { "inAFolderOfAnotherUser", [] (const juce::File&, const juce::File& f) { return giveToAnotherUser (f); }, false },
+};
+
+INSTANTIATE_TEST_SUITE_P (Kinds, SettingsTrustTest, testing::ValuesIn (settingsOwnerships),
+                          [] (const testing::TestParamInfo<SettingsOwnership>& param) { return std::string (param.param.name); });
+
+TEST_F (SettingsFileTest, anElevatedRunWritesOnlyIntoAFolderOnlyRootCanChangeAndOnlyANewFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+
+    // A folder anyone may write to gets nothing; root's own folder gets root's file, 0644.
+    ASSERT_TRUE (settingsFolder.createDirectory().wasOk() && changeMode (settingsFolder, 0777));
+    auto installFolders = defaults;
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly),
+               juce::String (Settings::notWrittenIntoAFolderUsersCanChange));
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 0);
+
+    ASSERT_TRUE (changeMode (settingsFolder, 0755));
+    EXPECT_EQ (applySettingsFile (settingsFolder, installFolders, Settings::Trust::administratorsOnly), juce::String());
+    EXPECT_EQ (std::get<0> (modeOwnerAndText (settingsFile)), (mode_t) (S_IFREG | 0644));
+    EXPECT_EQ (std::get<1> (modeOwnerAndText (settingsFile)), 0u);
+    EXPECT_EQ (settingsFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories, "*"), 1);
+
+    // A name that is taken, even by a dangling link, is never written through.
+    const auto outside = folder / "outside.txt";
+    ASSERT_TRUE (outside.replaceWithText ("outside") && settingsFile.deleteFile() && outside.createSymbolicLink (settingsFile, false));
+    EXPECT_FALSE (writeSettingsFile (settingsFile, { "/a", "/b", "/c" }));
+    EXPECT_EQ (outside.loadFileAsString(), "outside");
+    EXPECT_TRUE (settingsFile.isSymbolicLink());
+}
+#endif
