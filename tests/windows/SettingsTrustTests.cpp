@@ -27,7 +27,7 @@ TEST_P (SecurityDescriptorTest, letsOnlyAdministratorsChangeIt)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE (ConvertStringSecurityDescriptorToSecurityDescriptorW (GetParam().sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    EXPECT_EQ (Settings::onlyAdministratorsCanChange (descriptor, GetParam().isFolder), GetParam().onlyAdministrators);
+    EXPECT_EQ (onlyAdministratorsCanChange (descriptor, GetParam().isFolder ? AdministeredObject::folder : AdministeredObject::file), GetParam().onlyAdministrators);
     LocalFree (descriptor);
 }
 
@@ -37,7 +37,7 @@ const DescriptorCase descriptorCases[] = {
     { "aFolderBelowProgramData", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIIOID;GA;;;CO)(A;OICIID;0x1200a9;;;BU)(A;CIID;0x116;;;BU)", true, true },
     { "anAdministratorsFileBelowProgramData", L"O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)", false, true },
     { "theFileThisProgramWrites", L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)", false, true },
-    { "ownedByTrustedInstaller", L"O:S-1-5-80-956008885-3418522649-1831038044-1856292015-2271478464D:(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1856292015-2271478464)", false, true },
+    { "ownedByTrustedInstaller", L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)", false, true },
     { "ownerRightsAndInheritOnlyEntries", L"O:BAD:(A;;FA;;;OW)(A;OICIIO;FA;;;BU)(A;;FA;;;CO)", true, true },
     { "usersMayAddFilesToTheFolder", L"O:BAD:(A;;FA;;;BA)(A;;0x6;;;BU)", true, true },
     { "usersMayWriteTheFile", L"O:BAD:(A;;FA;;;BA)(A;;FRFW;;;BU)", false, false },

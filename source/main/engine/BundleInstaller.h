@@ -42,10 +42,10 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
                               juce::Array<juce::File>* removedAtRestart = nullptr, FormatProgress* progress = nullptr);
 
-/** Puts right what an interrupted run left beside the bundle: a missing bundle with exactly one
-    whole copy that a swap had moved aside gets that copy back, and every other leftover of the
-    installer's (staging, removing, moved-aside copies, the lock file) goes. A bundle that another
-    copy of the installer is working on is left to it. */
+/** Puts right what an interrupted run left beside the bundle: a missing bundle gets the newest
+    copy that a swap had moved aside back, as what it was (a link stays a link), and every other
+    leftover of the installer's own names (staging, removing, other moved-aside copies) goes. A
+    bundle that another copy of the installer is working on is left to it. */
 void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName);
 
 /** The start-up repair of every format, before anything is detected. */

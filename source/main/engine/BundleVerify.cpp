@@ -273,7 +273,7 @@ BundleCheck verifyBundle (const juce::File& installFolder, const juce::String& b
         return check;
     }
 
-    // A folder that is not there holds no bundle, and gets no lock file either.
+    // A folder that is not there holds no bundle.
     if (! installFolder.isDirectory())
         return check;
 
@@ -284,7 +284,7 @@ BundleCheck verifyBundle (const juce::File& installFolder, const juce::String& b
     {
         const auto busy = outcome == DurableFiles::BundleLock::Outcome::busy;
         check.outcome = busy ? BundleCheck::Outcome::busy : BundleCheck::Outcome::cannotCheck;
-        check.reason = busy ? FailureReason::anotherRunning : "the lock file cannot be made in its folder";
+        check.reason = busy ? FailureReason::anotherRunning : FailureReason::folderNotRead;
         return check;
     }
 

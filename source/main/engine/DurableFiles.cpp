@@ -204,52 +204,28 @@ namespace DurableFiles
         return folder;
     }
 
-    Folder Folder::openOrCreate (const juce::File& path)
+    Folder Folder::makeChild (const juce::String& name) const
     {
-        auto folder = open (path);
+        announceStep ("create folder", getChildFile (name));
+        DWORD failure = 0;
+        const auto h = openRelative (handle, name, folderAccess, shareAll, FILE_OPEN_IF,
+                                     FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, failure);
+        Folder child;
+        child.path = getChildFile (name);
 
-        if (! folder.wasMissing())
-            return folder;
-
-        // Up to the nearest folder that exists, then down again making each level inside it.
-        juce::StringArray missing;
-        auto existing = path;
-
-        while (folder.wasMissing() && existing != existing.getParentDirectory())
+        if (h == nullptr || ! isFileSystemFolder (h, failure))
         {
-            missing.insert (0, existing.getFileName());
-            existing = existing.getParentDirectory();
-            folder = open (existing);
+            if (h != nullptr)
+                CloseHandle (h);
+
+            child.error = (int) failure;
+        }
+        else
+        {
+            child.handle = h;
         }
 
-        for (const auto& name : missing)
-        {
-            if (! folder.isOpen())
-                break;
-
-            announceStep ("create folder", folder.getChildFile (name));
-            DWORD error = 0;
-            const auto h = openRelative (folder.handle, name, folderAccess, shareAll, FILE_OPEN_IF,
-                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
-            Folder child;
-            child.path = folder.getChildFile (name);
-
-            if (h == nullptr || ! isFileSystemFolder (h, error))
-            {
-                if (h != nullptr)
-                    CloseHandle (h);
-
-                child.error = (int) error;
-            }
-            else
-            {
-                child.handle = h;
-            }
-
-            folder = std::move (child);
-        }
-
-        return folder;
+        return child;
     }
 
     Folder Folder::openChild (const juce::String& name, bool) const
@@ -351,44 +327,20 @@ namespace DurableFiles
         return folder;
     }
 
-    Folder Folder::openOrCreate (const juce::File& path)
+    Folder Folder::makeChild (const juce::String& name) const
     {
-        auto folder = open (path);
+        announceStep ("create folder", getChildFile (name));
 
-        if (! folder.wasMissing())
-            return folder;
-
-        // Up to the nearest folder that exists, then down again making each level.
-        juce::StringArray missing;
-        auto existing = path;
-
-        while (folder.wasMissing() && existing != existing.getParentDirectory())
+        // One made meanwhile by someone else is opened only if it is a folder, not a link.
+        if (::mkdirat (fd, name.toRawUTF8(), 0755) != 0 && errno != EEXIST)
         {
-            missing.insert (0, existing.getFileName());
-            existing = existing.getParentDirectory();
-            folder = open (existing);
+            Folder failed;
+            failed.path = getChildFile (name);
+            setError (failed.error, errno);
+            return failed;
         }
 
-        for (const auto& name : missing)
-        {
-            if (! folder.isOpen())
-                break;
-
-            announceStep ("create folder", folder.getChildFile (name));
-
-            // One made meanwhile by someone else is opened only if it is a folder, not a link.
-            if (::mkdirat (folder.fd, name.toRawUTF8(), 0755) != 0 && errno != EEXIST)
-            {
-                Folder failed;
-                failed.path = folder.getChildFile (name);
-                setError (failed.error, errno);
-                return failed;
-            }
-
-            folder = folder.openChild (name);
-        }
-
-        return folder;
+        return openChild (name);
     }
 
     Folder Folder::openChild (const juce::String& name, bool ownOnly) const
@@ -469,6 +421,35 @@ namespace DurableFiles
         return true;
     }
    #endif
+
+    Folder Folder::openOrCreate (const juce::File& path)
+    {
+        auto folder = open (path);
+
+        if (! folder.wasMissing())
+            return folder;
+
+        // Up to the nearest folder that exists, then down again making each level inside it.
+        juce::StringArray missing;
+        auto existing = path;
+
+        while (folder.wasMissing() && existing != existing.getParentDirectory())
+        {
+            missing.insert (0, existing.getFileName());
+            existing = existing.getParentDirectory();
+            folder = open (existing);
+        }
+
+        for (const auto& name : missing)
+        {
+            if (! folder.isOpen())
+                break;
+
+            folder = folder.makeChild (name);
+        }
+
+        return folder;
+    }
 
     //==============================================================================
     bool createFolder (const Folder& parent, const juce::String& name)

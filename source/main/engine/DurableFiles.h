@@ -64,6 +64,9 @@ namespace DurableFiles
        #endif
 
     private:
+        /** Makes the folder `name` in this one (or takes the folder already there) and opens it. */
+        Folder makeChild (const juce::String& name) const;
+
         juce::File path;
         int error = 0;
        #if JUCE_WINDOWS

@@ -9,10 +9,7 @@
 #include <string>
 #include <vector>
 
-#if JUCE_WINDOWS
-#include <aclapi.h>
-#include <sddl.h>
-#else
+#if ! JUCE_WINDOWS
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -437,72 +434,6 @@ int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& s
     return renameat (from, sourceName.toRawUTF8(), to, targetName.toRawUTF8()) == 0 ? 0 : errno;
 #endif
 }
-
-#if JUCE_WINDOWS
-namespace
-{
-    /** Administrators, SYSTEM or TrustedInstaller. */
-    bool isAdministrative (PSID sid)
-    {
-        static const auto trustedInstaller = []
-        {
-            PSID converted = nullptr;
-            ConvertStringSidToSidW (L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &converted);
-            return converted;
-        }();
-
-        return sid != nullptr && IsValidSid (sid)
-            && (IsWellKnownSid (sid, WinBuiltinAdministratorsSid) || IsWellKnownSid (sid, WinLocalSystemSid)
-                || (trustedInstaller != nullptr && EqualSid (sid, trustedInstaller)));
-    }
-
-    bool onlyAdministratorsCanChangeThisOne (const juce::File& folder)
-    {
-        PSID owner = nullptr;
-        PACL dacl = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-
-        if (GetNamedSecurityInfoW (folder.getFullPathName().toWideCharPointer(), SE_FILE_OBJECT,
-                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl, nullptr,
-                                   &descriptor) != ERROR_SUCCESS)
-            return false;
-
-        // Rights that let someone add, remove or rename entries, or take the folder over.
-        constexpr DWORD changing = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER
-                                 | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
-        auto only = dacl != nullptr && isAdministrative (owner); // no DACL at all lets everyone in
-
-        for (DWORD i = 0; only && i < dacl->AceCount; ++i)
-        {
-            ACE_HEADER* header = nullptr;
-
-            if (! GetAce (dacl, i, reinterpret_cast<void**> (&header)))
-                only = false;
-            else if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE)
-                continue;
-            else if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
-                only = false; // a kind this check does not read: not shown to be safe
-            else if (const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*> (header); (ace->Mask & changing) != 0)
-                only = isAdministrative (const_cast<DWORD*> (&ace->SidStart));
-        }
-
-        LocalFree (descriptor);
-        return only;
-    }
-} // namespace
-
-bool onlyAdministratorsCanChange (const juce::File& folder)
-{
-    for (auto f = folder;; f = f.getParentDirectory())
-    {
-        if (! onlyAdministratorsCanChangeThisOne (f))
-            return false;
-
-        if (f.getParentDirectory() == f)
-            return true;
-    }
-}
-#endif
 
 int getLastSystemError()
 {

@@ -72,17 +72,6 @@ namespace Settings
     /** The trust this process needs: administratorsOnly when it runs elevated. */
     Trust getProcessTrust();
 
-   #if JUCE_WINDOWS
-    /** Whether a security descriptor (owner and access list) lets only administrators change a
-        file or folder: its owner is Administrators, SYSTEM or TrustedInstaller (an owner may
-        always re-permission), and no entry lets another account write to, append to, delete or
-        re-permission a file, or delete, rename or re-permission a folder or its entries. Adding
-        files to a folder is allowed (ProgramData lets users do that): a file someone else adds is
-        not trusted itself. Under Wine, which keeps no descriptors and shows every file as owned by
-        the one account that runs it, that account counts as an administrator. */
-    bool onlyAdministratorsCanChange (const void* securityDescriptor, bool isFolder);
-   #endif
-
     /** Why a settings file was not used, or the defaults not written, as the run tells it. */
     constexpr const char* ignoredAsChangeableByUsers = "settings file ignored: users who are not administrators can change it";
     constexpr const char* notWrittenIntoAFolderUsersCanChange = "settings file not written: users who are not administrators can change its folder";

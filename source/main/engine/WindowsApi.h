@@ -29,8 +29,24 @@ HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWOR
     root directory. Returns 0, or the Win32 error code. */
 DWORD renameRelative (HANDLE entry, HANDLE targetFolder, const juce::String& name);
 
-/** Whether only Administrators, SYSTEM and TrustedInstaller can change `folder` and every folder
-    above it (own it, add, remove or rename entries, change its permissions): what a path must be
-    before SYSTEM follows it at boot. */
+/** What a security descriptor is judged for. */
+enum class AdministeredObject
+{
+    file,               // written to, appended to, deleted, renamed or re-permissioned
+    folder,             // deleted, renamed or re-permissioned, or its entries deleted or renamed
+    folderAndItsEntries // as a folder, and no new entries either
+};
+
+/** Whether a security descriptor (owner and access list) lets only administrators change the
+    object in the ways `object` names: its owner is Administrators, SYSTEM or TrustedInstaller (an
+    owner may always re-permission), and no entry grants such a right to another account. Adding
+    files to a `folder` is allowed (ProgramData lets users do that). Under Wine, which keeps no
+    descriptors and shows every file as owned by the one account that runs it, that account counts
+    as an administrator. */
+bool onlyAdministratorsCanChange (const void* securityDescriptor, AdministeredObject object);
+
+/** Whether only administrators can change `folder` (not even add entries) and every folder above
+    it (not remove, rename or re-permission anything): what a path must be before SYSTEM follows
+    it at boot. */
 bool onlyAdministratorsCanChange (const juce::File& folder);
 #endif
