@@ -141,8 +141,9 @@ private:
             {
                 content->selected = installed;
                 content->uninstallMode = true;
+                // The run works beside the window: its code is known only when it ends.
+                content->onRunFinished = [this] (const RunReport& report) { setApplicationReturnValue (CommandLine::getExitCode (report)); };
                 content->installSelectedFormats();
-                setApplicationReturnValue (content->runReport.allSucceeded() ? CommandLine::succeeded : CommandLine::formatFailed);
             }
         });
     }
@@ -208,6 +209,9 @@ extern "C" int __stdcall WinMain (struct HINSTANCE__*, struct HINSTANCE__*, char
 {
     // Already done before the static objects were made; said again where a reader looks first.
     loadDllsOnlyFromSystem32();
+
+    // Held from here on: the copy kept for Installed apps is made from this very file.
+    InstalledEntry::holdOwnExecutable();
 
     juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
     return startProgram (juce::JUCEApplicationBase::getCommandLineParameterArray(),

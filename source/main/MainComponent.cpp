@@ -7,6 +7,11 @@
 
 #include <BinaryData.h>
 
+#if ! JUCE_WINDOWS
+ #include <sys/stat.h>
+ #include <unistd.h>
+#endif
+
 const juce::StringArray tabNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
 
 namespace
@@ -89,6 +94,21 @@ MainComponent::MainComponent (const SystemLocations& locations)
     setSize (600, 600);
 }
 
+namespace
+{
+    /** A plain file that this account made: in a temporary folder that others share, never
+        another user's file or a link someone put there. */
+    bool isOwnPlainFile (const juce::File& file)
+    {
+       #if JUCE_WINDOWS
+        return file.existsAsFile() && ! file.isSymbolicLink();
+       #else
+        struct stat info {};
+        return ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode) && info.st_uid == ::geteuid();
+       #endif
+    }
+} // namespace
+
 MainComponent::~MainComponent()
 {
     // A run still at work stops at its next piece; its workers use this component's members.
@@ -109,7 +129,7 @@ MainComponent::~MainComponent()
     {
         const auto script = temporaryFolder.getChildFile ("script.sh");
 
-        if (script.existsAsFile())
+        if (isOwnPlainFile (script))
             script.deleteFile();
     }
 }

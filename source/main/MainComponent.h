@@ -144,6 +144,7 @@ public:
     juce::File temporaryFolder; // where a leftover "script.sh" is removed at exit
     RunReport runReport;        // the outcome of the finished run
     juce::File keptCopyFolder;  // where the installer keeps its copy for Installed apps (none in tests)
+    std::function<void (const RunReport&)> onRunFinished; // told each run's report when it ends
     juce::String entryNotice;   // what went wrong with the entry in Installed apps; empty when nothing did
 
     std::unique_ptr<juce::TextButton> cancelButton;

@@ -171,6 +171,9 @@ void MainComponent::finishRun (RunReport report)
     runReport = std::move (report);
     runFinished = true;
 
+    if (onRunFinished)
+        onRunFinished (runReport);
+
     showView (ControlView::finished);
     resized(); // the result lines and their buttons take their places
     repaint();

@@ -4,10 +4,18 @@
 #include "main/engine/SafeRemoval.h"
 #include "main/engine/WindowsApi.h"
 
+#include <cstring>
+#include <vector>
+
 namespace InstalledEntry
 {
     namespace
     {
+       #if JUCE_WINDOWS
+        /** The program's own file, held from the start without write or delete sharing. */
+        HANDLE ownExecutable = INVALID_HANDLE_VALUE;
+       #endif
+
         constexpr const char* keptCopyPrefix = "tw_installer-";
         constexpr const char* keptCopyExtension = ".exe";
         constexpr const char* stagingSuffix = ".staging";
@@ -270,8 +278,24 @@ namespace InstalledEntry
         const auto target = folder.getChildFile (name);
         const auto staging = folder.getChildFile ("." + name + stagingSuffix);
 
+       #if JUCE_WINDOWS
+        // Copied from the file held since the start, never from whatever now has its name.
+        juce::ignoreUnused (source);
+        LARGE_INTEGER start {}, size {};
+        auto ok = ownExecutable != INVALID_HANDLE_VALUE && SetFilePointerEx (ownExecutable, start, nullptr, FILE_BEGIN)
+                  && GetFileSizeEx (ownExecutable, &size);
+        const auto sourceSize = (juce::int64) size.QuadPart;
+        const auto readPiece = [] (char* into, int wanted)
+        {
+            DWORD got = 0;
+            return ReadFile (ownExecutable, into, (DWORD) wanted, &got, nullptr) ? (int) got : -1;
+        };
+       #else
         juce::FileInputStream input (source);
         auto ok = input.openedOk();
+        const auto sourceSize = source.getSize();
+        const auto readPiece = [&input] (char* into, int wanted) { return input.read (into, wanted); };
+       #endif
 
         {
             DurableFiles::NewFile output (staging);
@@ -283,7 +307,7 @@ namespace InstalledEntry
 
             while (ok)
             {
-                const auto read = input.read (piece.get(), pieceSize);
+                const auto read = readPiece (piece.get(), pieceSize);
 
                 if (read <= 0)
                     break;
@@ -292,7 +316,7 @@ namespace InstalledEntry
                 copied += read;
             }
 
-            ok = ok && copied == source.getSize() && output.finish (juce::Time::getCurrentTime());
+            ok = ok && copied == sourceSize && output.finish (juce::Time::getCurrentTime());
         }
 
         ok = ok && DurableFiles::flushFile (staging) && renameEntry (staging, target) == 0;
@@ -408,6 +432,49 @@ namespace InstalledEntry
        #else
         juce::ignoreUnused (installFolders, productName);
         return {};
+       #endif
+    }
+
+    //==============================================================================
+    void holdOwnExecutable()
+    {
+       #if JUCE_WINDOWS
+        if (ownExecutable != INVALID_HANDLE_VALUE)
+            return;
+
+        std::vector<wchar_t> path (32768);
+        const auto length = GetModuleFileNameW (nullptr, path.data(), (DWORD) path.size());
+
+        if (length == 0 || length >= path.size())
+            return;
+
+        // Others may read it; no one may write, rename or delete it while it is held.
+        const auto handle = CreateFileW (path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+
+        if (handle == INVALID_HANDLE_VALUE)
+            return;
+
+        // The file at that name must still be the program that runs: the loader maps the headers
+        // as they stand in the file, but for the base address it was loaded at.
+        const auto* image = reinterpret_cast<const char*> (GetModuleHandleW (nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*> (image + reinterpret_cast<const IMAGE_DOS_HEADER*> (image)->e_lfanew);
+        const auto headerSize = nt->OptionalHeader.SizeOfHeaders;
+        std::vector<char> fromFile (headerSize);
+        DWORD got = 0;
+
+        if (ReadFile (handle, fromFile.data(), headerSize, &got, nullptr) && got == headerSize)
+        {
+            const auto baseOffset = (size_t) (reinterpret_cast<const char*> (&nt->OptionalHeader.ImageBase) - image);
+            std::memcpy (fromFile.data() + baseOffset, &nt->OptionalHeader.ImageBase, sizeof (nt->OptionalHeader.ImageBase));
+
+            if (std::memcmp (fromFile.data(), image, headerSize) == 0)
+            {
+                ownExecutable = handle;
+                return;
+            }
+        }
+
+        CloseHandle (handle);
        #endif
     }
 } // namespace InstalledEntry

@@ -11,6 +11,12 @@
 */
 namespace InstalledEntry
 {
+    /** Holds the program's own file open from the start, so that no one can rename it and put
+        another program at its name before the kept copy is made from it (Windows; nothing
+        elsewhere). A file at that name whose headers are not the running program's is not held,
+        and then no copy is kept. */
+    void holdOwnExecutable();
+
     /** "Tarnwick Morvane4", the entry's key below the Uninstall key. */
     juce::String getKeyName();
 
