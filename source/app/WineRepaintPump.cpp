@@ -1,7 +1,7 @@
 #include "app/WineRepaintPump.h"
 
 #if JUCE_WINDOWS
-#include <windows.h>
+#include "main/engine/WindowsApi.h"
 #endif
 
 namespace
@@ -25,10 +25,10 @@ WineRepaintPump::~WineRepaintPump()
 bool WineRepaintPump::isRunningUnderWine()
 {
 #if JUCE_WINDOWS
-    if (const auto ntdll = GetModuleHandleW (L"ntdll.dll"); ntdll != nullptr)
-        return GetProcAddress (ntdll, "wine_get_version") != nullptr;
-#endif
+    return ::isRunningUnderWine();
+#else
     return false;
+#endif
 }
 
 void WineRepaintPump::timerCallback()

@@ -279,16 +279,24 @@ namespace InstalledEntry
         const auto staging = folder.getChildFile ("." + name + stagingSuffix);
 
        #if JUCE_WINDOWS
-        // Copied from the file held since the start, never from whatever now has its name.
-        juce::ignoreUnused (source);
+        // The running program is copied from its file held since the start, never from whatever
+        // now has its name; when that file is not held, no copy is made.
+        const auto isOwnFile = source == juce::File::getSpecialLocation (juce::File::currentExecutableFile);
+        const auto input = isOwnFile ? ownExecutable
+                                     : CreateFileW (source.getFullPathName().toWideCharPointer(), GENERIC_READ, FILE_SHARE_READ,
+                                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const juce::ScopeGuard closeInput { [&]
+        {
+            if (! isOwnFile && input != INVALID_HANDLE_VALUE)
+                CloseHandle (input);
+        } };
         LARGE_INTEGER start {}, size {};
-        auto ok = ownExecutable != INVALID_HANDLE_VALUE && SetFilePointerEx (ownExecutable, start, nullptr, FILE_BEGIN)
-                  && GetFileSizeEx (ownExecutable, &size);
+        auto ok = input != INVALID_HANDLE_VALUE && SetFilePointerEx (input, start, nullptr, FILE_BEGIN) && GetFileSizeEx (input, &size);
         const auto sourceSize = (juce::int64) size.QuadPart;
-        const auto readPiece = [] (char* into, int wanted)
+        const auto readPiece = [input] (char* into, int wanted)
         {
             DWORD got = 0;
-            return ReadFile (ownExecutable, into, (DWORD) wanted, &got, nullptr) ? (int) got : -1;
+            return ReadFile (input, into, (DWORD) wanted, &got, nullptr) ? (int) got : -1;
         };
        #else
         juce::FileInputStream input (source);

@@ -61,7 +61,8 @@ namespace InstalledEntry
     //==============================================================================
     /** Writes a copy of `source` into `folder` (made with its parents when missing) under a name no
         copy had before, whole or not at all: staged under a hidden name, flushed, then renamed.
-        Returns the copy, or juce::File() when it could not be written (nothing is left then). */
+        Returns the copy, or juce::File() when it could not be written (nothing is left then). On
+        Windows the running program is copied only from the file held by holdOwnExecutable. */
     juce::File writeKeptCopy (const juce::File& source, const juce::File& folder);
 
     /** Whether `file` is a kept copy of the installer, or a leftover of writing one, by its name. */

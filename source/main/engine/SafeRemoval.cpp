@@ -114,8 +114,10 @@ namespace
 
             // Wine shows a Unix symbolic link as a reparse point by its path, yet opens what it leads
             // to: such an entry is never entered, only removed by its path if Wine lets it go.
-            // Windows itself shows a reparse point through the handle, and never comes here.
-            const auto pathAttributes = GetFileAttributesW (path.getFullPathName().toWideCharPointer());
+            // Windows itself shows a reparse point through the handle; there a path that reads
+            // otherwise was swapped since the open, and is never followed.
+            const auto pathAttributes = isRunningUnderWine() ? GetFileAttributesW (path.getFullPathName().toWideCharPointer())
+                                                             : INVALID_FILE_ATTRIBUTES;
 
             if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && pathAttributes != INVALID_FILE_ATTRIBUTES && (pathAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
             {

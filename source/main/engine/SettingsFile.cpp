@@ -85,11 +85,13 @@ namespace
         {
            #if JUCE_WINDOWS
             // Held without delete sharing: while it is open, no one can rename or delete the folder.
+            // At the identification level: a pipe reached through a link cannot act as the installer.
             const auto path = folderToOpen.getFullPathName();
             const auto open = [&path] (DWORD flags)
             {
                 return CreateFileW (path.toWideCharPointer(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION | flags, nullptr);
             };
 
             handle = open (FILE_FLAG_OPEN_REPARSE_POINT);

@@ -49,4 +49,8 @@ bool onlyAdministratorsCanChange (const void* securityDescriptor, AdministeredOb
     it (not remove, rename or re-permission anything): what a path must be before SYSTEM follows
     it at boot. */
 bool onlyAdministratorsCanChange (const juce::File& folder);
+
+/** Whether this program runs under Wine (whose ntdll exports wine_get_version; Windows' own does
+    not). Only for what Wine does differently, never to relax a check on Windows. */
+bool isRunningUnderWine();
 #endif

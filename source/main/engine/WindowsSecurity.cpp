@@ -38,20 +38,19 @@ namespace
         // The account's SID, copied out of the token's answer (which points into itself).
         static const auto accountUnderWine = []() -> std::vector<BYTE>
         {
-            const auto ntdll = GetModuleHandleW (L"ntdll.dll");
             HANDLE token = nullptr;
             std::vector<BYTE> answer (SECURITY_MAX_SID_SIZE + sizeof (TOKEN_USER));
             std::vector<BYTE> account;
             DWORD size = 0;
 
-            if (ntdll == nullptr || GetProcAddress (ntdll, "wine_get_version") == nullptr || ! OpenProcessToken (GetCurrentProcess(), TOKEN_QUERY, &token))
+            if (! isRunningUnderWine() || ! OpenProcessToken (GetCurrentProcess(), TOKEN_QUERY, &token))
                 return {};
 
             if (GetTokenInformation (token, TokenUser, answer.data(), (DWORD) answer.size(), &size))
             {
-                const auto sid = reinterpret_cast<const TOKEN_USER*> (answer.data())->User.Sid;
-                account.resize (GetLengthSid (sid));
-                CopySid ((DWORD) account.size(), account.data(), sid);
+                const auto user = reinterpret_cast<const TOKEN_USER*> (answer.data())->User.Sid;
+                account.resize (GetLengthSid (user));
+                CopySid ((DWORD) account.size(), account.data(), user);
             }
 
             CloseHandle (token);
@@ -138,5 +137,16 @@ bool onlyAdministratorsCanChange (const juce::File& folder)
 
         object = AdministeredObject::folder;
     }
+}
+
+bool isRunningUnderWine()
+{
+    static const auto underWine = []
+    {
+        const auto ntdll = GetModuleHandleW (L"ntdll.dll");
+        return ntdll != nullptr && GetProcAddress (ntdll, "wine_get_version") != nullptr;
+    }();
+
+    return underWine;
 }
 #endif
