@@ -170,12 +170,12 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
 {
-    const auto flags = modifiers.getRawFlags() & lowModifierFlags;
-    const auto changed = flags ^ lastModifierFlags;
+    const auto lowFlags = modifiers.getRawFlags() & lowModifierFlags;
+    const auto changed = lowFlags ^ lastModifierFlags;
 
     if ((changed & juce::ModifierKeys::shiftModifier) != 0)
     {
-        uninstallMode = (flags & juce::ModifierKeys::shiftModifier) != 0;
+        uninstallMode = (lowFlags & juce::ModifierKeys::shiftModifier) != 0;
         repaint();
 
         // INSTALL's title follows its caption.
@@ -187,5 +187,5 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
         if ((changed & flag) != 0)
             repaint();
 
-    lastModifierFlags = flags;
+    lastModifierFlags = lowFlags;
 }

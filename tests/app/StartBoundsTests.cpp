@@ -43,7 +43,9 @@ TEST_P (StartBoundsTest, opensAsLargeAsAllowedCentredWithTheTitleBarOnScreen)
     EXPECT_TRUE (framed.getY() >= c.userArea.getY() && framed.getX() >= c.userArea.getX()) << framed.toString();
 
     if (client.getWidth() > 128)
+    {
         EXPECT_TRUE (c.userArea.contains (framed)) << framed.toString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (Screens, StartBoundsTest, testing::ValuesIn (startCases),

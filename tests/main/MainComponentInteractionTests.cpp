@@ -53,8 +53,12 @@ TEST_F (MainComponentInteractionTest, aFormatClickedTwiceIsAsBefore)
         EXPECT_EQ (component->selected[i], ! initial[i]) << formatNames[(int) i];
 
         for (size_t other = 0; other < numFormats; ++other)
+        {
             if (other != i)
+            {
                 EXPECT_EQ (component->selected[other], initial[other]) << "clicking " << formatNames[(int) i];
+            }
+        }
 
         click (component->formatButtons[i]);
         EXPECT_EQ (component->selected, initial) << formatNames[(int) i];

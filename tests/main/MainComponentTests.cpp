@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P (Widths, MainComponentGridTest,
                                            GridCase { 650, { 26, 101, 176, 250 }, 478, 65 },
                                            GridCase { 1000, { 40, 155, 270, 385 }, 735, 100 },
                                            GridCase { 128, { 5, 20, 35, 49 }, 94, 13 }),
-                          [] (const testing::TestParamInfo<GridCase>& info) { return "width" + std::to_string (info.param.width); });
+                          [] (const testing::TestParamInfo<GridCase>& gridCase) { return "width" + std::to_string (gridCase.param.width); });
 
 TEST_F (MainComponentTest, placesTheOtherChildrenAtTheDefaultAndSmallestSizes)
 {
