@@ -5,9 +5,7 @@
 
 #include <deque>
 
-#if JUCE_WINDOWS
- #include <winternl.h>
-#else
+#if ! JUCE_WINDOWS
  #include <cerrno>
  #include <fcntl.h>
  #include <sys/stat.h>
@@ -36,16 +34,10 @@ namespace
         point at the name. */
     HANDLE openBelow (HANDLE folder, const juce::String& name, ACCESS_MASK access, ULONG share, ULONG disposition, ULONG options)
     {
-        const auto* wideName = name.toWideCharPointer();
-        const auto bytes = (USHORT) (wcslen (wideName) * sizeof (wchar_t));
-        UNICODE_STRING unicodeName { bytes, bytes, const_cast<wchar_t*> (wideName) };
-        OBJECT_ATTRIBUTES attributes;
-        InitializeObjectAttributes (&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, nullptr);
-        IO_STATUS_BLOCK status {};
-        HANDLE handle = nullptr;
+        DWORD error = 0;
+        const auto handle = openRelative (folder, name, access | FILE_READ_ATTRIBUTES, share, disposition, options | FILE_OPEN_REPARSE_POINT, error);
 
-        if (NtCreateFile (&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                          disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0) < 0)
+        if (handle == nullptr)
             return INVALID_HANDLE_VALUE;
 
         BY_HANDLE_FILE_INFORMATION info {};

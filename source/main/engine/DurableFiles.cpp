@@ -818,7 +818,8 @@ namespace
     }
 } // namespace
 
-HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error)
+HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error,
+                     const void* securityDescriptor)
 {
     using NtCreateFileFunction = LONG (NTAPI*) (PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
                                                  ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
@@ -840,7 +841,7 @@ HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWOR
     objectName.Length = objectName.MaximumLength = (USHORT) (wide.size() * sizeof (wchar_t));
     objectName.Buffer = wide.data();
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes (&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
+    InitializeObjectAttributes (&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, const_cast<void*> (securityDescriptor));
     IO_STATUS_BLOCK status {};
     HANDLE handle = nullptr;
 

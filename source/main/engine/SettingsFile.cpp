@@ -8,7 +8,6 @@
 #if JUCE_WINDOWS
  #include <aclapi.h>
  #include <sddl.h>
- #include <winternl.h>
 #else
  #include <cerrno>
  #include <fcntl.h>
@@ -50,28 +49,6 @@ namespace
         const auto only = onlyAdministratorsCanChange (descriptor, isFolder ? AdministeredObject::folder : AdministeredObject::file);
         LocalFree (descriptor);
         return only;
-    }
-
-    constexpr NTSTATUS nameNotFound = (NTSTATUS) 0xC0000034L; // STATUS_OBJECT_NAME_NOT_FOUND
-    constexpr NTSTATUS invalidOwner = (NTSTATUS) 0xC000005AL; // STATUS_INVALID_OWNER
-
-    /** Opens or creates the file `name` in the folder that `folder` holds, never by a path from a
-        root, and without following a reparse point at the name. */
-    NTSTATUS openInFolder (HANDLE folder, const juce::String& name, ACCESS_MASK access, ULONG share, ULONG disposition,
-                           PSECURITY_DESCRIPTOR descriptor, HANDLE& result)
-    {
-        const auto* wideName = name.toWideCharPointer();
-        const auto nameBytes = (USHORT) (wcslen (wideName) * sizeof (wchar_t));
-        UNICODE_STRING unicodeName { nameBytes, nameBytes, const_cast<wchar_t*> (wideName) };
-        OBJECT_ATTRIBUTES attributes;
-        InitializeObjectAttributes (&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, descriptor);
-        IO_STATUS_BLOCK status {};
-        HANDLE handle = nullptr;
-        const auto outcome = NtCreateFile (&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                                           disposition, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
-                                           nullptr, 0);
-        result = outcome >= 0 ? handle : INVALID_HANDLE_VALUE;
-        return outcome;
     }
    #endif
 
@@ -148,12 +125,12 @@ namespace
             if (handle == INVALID_HANDLE_VALUE)
                 return missing ? FileRead::missing : FileRead::unreadable;
 
-            HANDLE file = INVALID_HANDLE_VALUE;
-            const auto status = openInFolder (handle, name, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              FILE_OPEN, nullptr, file);
+            DWORD error = 0;
+            const auto file = openRelative (handle, name, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, error);
 
-            if (status < 0)
-                return status == nameNotFound ? FileRead::missing : FileRead::unreadable;
+            if (file == nullptr)
+                return error == ERROR_FILE_NOT_FOUND ? FileRead::missing : FileRead::unreadable;
 
             BY_HANDLE_FILE_INFORMATION info {};
             constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
@@ -232,42 +209,30 @@ namespace
 
             // Administrators and SYSTEM may change it, users may read it. A token that may not name
             // Administrators as the owner leaves the owner to the system.
-            HANDLE file = INVALID_HANDLE_VALUE;
-            auto status = (NTSTATUS) invalidOwner;
+            HANDLE file = nullptr;
+            DWORD error = ERROR_INVALID_OWNER;
 
             for (const auto* sddl : { L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)", L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)" })
             {
                 PSECURITY_DESCRIPTOR descriptor = nullptr;
 
-                if (status != invalidOwner || ! ConvertStringSecurityDescriptorToSecurityDescriptorW (sddl, SDDL_REVISION_1, &descriptor, nullptr))
+                if (error != ERROR_INVALID_OWNER || ! ConvertStringSecurityDescriptorToSecurityDescriptorW (sddl, SDDL_REVISION_1, &descriptor, nullptr))
                     break;
 
-                status = openInFolder (handle, temporaryName, GENERIC_WRITE | DELETE, 0, FILE_CREATE, descriptor, file);
+                file = openRelative (handle, temporaryName, GENERIC_WRITE | DELETE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT,
+                                     error, descriptor);
                 LocalFree (descriptor);
             }
 
-            if (status < 0)
+            if (file == nullptr)
                 return false;
 
             DWORD written = 0;
             bool ok = WriteFile (file, bytes.getData(), (DWORD) bytes.getSize(), &written, nullptr) && written == bytes.getSize()
                       && FlushFileBuffers (file);
 
-            if (ok)
-            {
-                // Renamed within the held folder, and only onto a free name.
-                const auto* wideName = name.toWideCharPointer();
-                const auto nameBytes = (ULONG) (wcslen (wideName) * sizeof (wchar_t));
-                const auto size = sizeof (FILE_RENAME_INFORMATION) + nameBytes;
-                juce::HeapBlock<char> buffer (size, true);
-                auto* const rename = reinterpret_cast<FILE_RENAME_INFORMATION*> (buffer.get());
-                rename->ReplaceIfExists = FALSE;
-                rename->RootDirectory = handle;
-                rename->FileNameLength = nameBytes;
-                memcpy (rename->FileName, wideName, nameBytes);
-                IO_STATUS_BLOCK io {};
-                ok = NtSetInformationFile (file, &io, rename, (ULONG) size, FileRenameInformation) >= 0;
-            }
+            // Renamed within the held folder, and only onto a free name.
+            ok = ok && renameRelative (file, handle, name) == 0;
 
             if (! ok)
             {

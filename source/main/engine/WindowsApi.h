@@ -20,9 +20,10 @@
     NtCreateFile with `parent` as the root directory: nothing on the way is looked up by path, and
     with FILE_OPEN_REPARSE_POINT in `options` a reparse point at the name is opened as itself.
     `disposition` and `options` are NtCreateFile's (FILE_OPEN, FILE_CREATE; FILE_DIRECTORY_FILE,
-    ...); synchronous I/O is always asked for. Returns the handle, or nullptr with `error` set to
-    the Win32 error code. */
-HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error);
+    ...); synchronous I/O is always asked for. A new entry gets `securityDescriptor` when one is
+    given. Returns the handle, or nullptr with `error` set to the Win32 error code. */
+HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error,
+                     const void* securityDescriptor = nullptr);
 
 /** Renames the entry open as `entry` (with DELETE access) to `name`, one plain name, inside the
     folder open as `targetFolder`, never replacing anything there: FileRenameInformation with a
