@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 namespace
 {
     using CommandLine::Action;
@@ -72,6 +75,24 @@ namespace
         { "--uninstall all --confirm", Action::uninstall, { true, true, true }, "", false, true },
     };
 
+    // Each case named and printed by its command line, so that a failure says which one it was.
+    void PrintTo (const UsageErrorCase& c, std::ostream* os) { *os << '"' << c.arguments << '"'; }
+    void PrintTo (const AcceptedCase& c, std::ostream* os) { *os << '"' << c.arguments << '"'; }
+
+    template <typename Case>
+    std::string nameOf (const ::testing::TestParamInfo<Case>& info)
+    {
+        auto name = std::to_string (info.index);
+
+        for (const auto* c = info.param.arguments; *c != 0; ++c)
+            if (std::isalnum ((unsigned char) *c) != 0)
+                name += *c;
+            else if (name.back() != '_')
+                name += '_';
+
+        return name;
+    }
+
     struct Printed
     {
         juce::StringArray out, err;
@@ -94,7 +115,7 @@ TEST_P (CommandLineUsageError, givesItsReason)
     EXPECT_EQ (options.error, juce::String (GetParam().reason));
 }
 
-INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineUsageError, ::testing::ValuesIn (usageErrorCases));
+INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineUsageError, ::testing::ValuesIn (usageErrorCases), nameOf<UsageErrorCase>);
 
 class CommandLineAccepted : public ::testing::TestWithParam<AcceptedCase>
 {
@@ -116,7 +137,7 @@ TEST_P (CommandLineAccepted, asksForItsActionFormatsLogAndQuiet)
     EXPECT_EQ (options.logFile, logFile.isEmpty() ? juce::File() : juce::File::getCurrentWorkingDirectory().getChildFile (logFile));
 }
 
-INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineAccepted, ::testing::ValuesIn (acceptedCases));
+INSTANTIATE_TEST_SUITE_P (CommandLine, CommandLineAccepted, ::testing::ValuesIn (acceptedCases), nameOf<AcceptedCase>);
 
 TEST (CommandLine, aWrongCommandLinePrintsItsReasonAndTheUsageOnStandardErrorAndTouchesNothing)
 {
