@@ -122,8 +122,7 @@ namespace CommandLine
 
             // A repair installs again, whole, what is installed now.
             if (options.action == Action::repair)
-                for (int i = 0; i < numFormats; ++i)
-                    formats[(size_t) i] = getBundlePath (setup.installFolders[(size_t) i], setup.productName, i).exists();
+                formats = findPresentBundles (setup);
 
             const auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
                                             getCarriedArchives());

@@ -114,11 +114,12 @@ private:
         shift-INSTALL would and shows the outcome. The uninstall command of Installed apps. */
     void askThenRemove (const std::array<bool, numFormats>& requested)
     {
-        const auto setup = startInstaller (SystemLocations::fromSystem());
+        // Only read for the question: the window's own start repairs and writes, once, after it.
+        const auto present = findPresentBundles (readInstallerSetup (SystemLocations::fromSystem()));
         std::array<bool, numFormats> installed {};
 
-        for (int i = 0; i < numFormats; ++i)
-            installed[(size_t) i] = requested[(size_t) i] && getBundlePath (setup.installFolders[(size_t) i], setup.productName, i).exists();
+        for (size_t i = 0; i < installed.size(); ++i)
+            installed[i] = requested[i] && present[i];
 
         const auto question = juce::MessageBoxOptions()
                                   .withIconType (juce::MessageBoxIconType::QuestionIcon)
@@ -127,7 +128,7 @@ private:
                                   .withButton ("Remove")
                                   .withButton ("Cancel");
 
-        juce::NativeMessageBox::showAsync (question, [this, installed] (int button)
+        juce::NativeMessageBox::showAsync (question, [this, requested] (int button)
         {
             if (button != 0)
             {
@@ -139,7 +140,10 @@ private:
 
             if (auto* content = dynamic_cast<MainComponent*> (mainWindow->getContentComponent()))
             {
-                content->selected = installed;
+                // What its start found present, after any repair of an interrupted run.
+                for (size_t i = 0; i < requested.size(); ++i)
+                    content->selected[i] = content->selected[i] && requested[i];
+
                 content->uninstallMode = true;
                 // The run works beside the window: its code is known only when it ends.
                 content->onRunFinished = [this] (const RunReport& report) { setApplicationReturnValue (CommandLine::getExitCode (report)); };

@@ -53,9 +53,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     productVersion = setup.productVersion;
     settingsFolder = setup.settingsFolder;
     installFolders = setup.installFolders;
-
-    for (int i = 0; i < numFormats; ++i)
-        selected[(size_t) i] = getBundlePath (installFolders[(size_t) i], productName, i).exists();
+    selected = findPresentBundles (setup);
 
     for (const auto& control : mainControls)
         getButtonHolder (control) = createButton (control);
@@ -173,8 +171,25 @@ FormatStatus MainComponent::detectInstallState (int formatIndex) const
     if (! juce::isPositiveAndBelow (formatIndex, numFormats))
         return {};
 
-    if (isRunWorking() || runFinished)
+    if (usesSnapshot())
         return snapshot.statuses[(size_t) formatIndex];
 
     return detectFormatStatus (installFolders[(size_t) formatIndex], productName, productVersion, formatIndex);
+}
+
+bool MainComponent::isBundlePresent (int formatIndex) const
+{
+    if (! juce::isPositiveAndBelow (formatIndex, numFormats))
+        return false;
+
+    // Only a missing bundle reads NOT INSTALLED.
+    if (usesSnapshot())
+        return snapshot.statuses[(size_t) formatIndex].state != InstallState::NotInstalled;
+
+    return getBundlePath (installFolders[(size_t) formatIndex], productName, formatIndex).exists();
+}
+
+bool MainComponent::usesSnapshot() const
+{
+    return isRunWorking() || runFinished;
 }

@@ -20,7 +20,6 @@ class ShutdownBlock;
 struct FormatsSnapshot
 {
     std::array<FormatStatus, numFormats> statuses;
-    std::array<bool, numFormats> bundlePresent {};
 };
 
 /** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
@@ -59,6 +58,9 @@ public:
         and after it, as the snapshot taken before and after it says, so that the message thread
         never waits on a disk the run is busy with. */
     FormatStatus detectInstallState (int formatIndex) const;
+
+    /** Whether format 0..2 has a bundle in its folder, from the same source as detectInstallState. */
+    bool isBundlePresent (int formatIndex) const;
 
     /** Starts installing (or, in uninstall mode, removing) every selected format on worker
         threads, shows the progress view, and returns at once; the result view follows when every
@@ -190,6 +192,9 @@ private:
     void showView (ControlView view);
     void collectRun();
     FormatsSnapshot takeSnapshot() const;
+
+    /** Whether the rows, hints and descriptions come from the snapshot: while a run works and after it. */
+    bool usesSnapshot() const;
 
     /** The result view's row of a format's line (in the order of the run's outcomes), or -1. */
     int getResultRow (int formatIndex) const;

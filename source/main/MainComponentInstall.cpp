@@ -39,11 +39,7 @@ FormatsSnapshot MainComponent::takeSnapshot() const
     FormatsSnapshot taken;
 
     for (int i = 0; i < numFormats; ++i)
-    {
-        const auto index = (size_t) i;
-        taken.statuses[index] = detectFormatStatus (installFolders[index], productName, productVersion, i);
-        taken.bundlePresent[index] = getBundlePath (installFolders[index], productName, i).exists();
-    }
+        taken.statuses[(size_t) i] = detectFormatStatus (installFolders[(size_t) i], productName, productVersion, i);
 
     return taken;
 }

@@ -50,12 +50,7 @@ namespace
         {
             // Asked afresh each time before a run (the bundle may have come or gone since the last
             // hover); during and after one, the run's snapshot answers without touching the disk.
-            const auto formatIndex = control->index;
-            const auto present = owner.isRunWorking() || owner.runFinished
-                                   ? owner.snapshot.bundlePresent[(size_t) formatIndex]
-                                   : getBundlePath (owner.installFolders[(size_t) formatIndex], owner.productName, formatIndex).exists();
-
-            if (present)
+            if (owner.isBundlePresent (control->index))
                 return "Select to update " + name + " to " + owner.productVersion;
 
             return "Select to install " + name;

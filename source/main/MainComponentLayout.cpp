@@ -38,7 +38,7 @@ namespace
     // Each coordinate is rounded on its own, halves to even.
     void place (juce::Component& child, float x, float y, float width, float height)
     {
-        child.setBounds (juce::roundToInt (x), juce::roundToInt (y), juce::roundToInt (width), juce::roundToInt (height));
+        child.setBounds (juce::Rectangle<float> (x, y, width, height).toNearestInt());
     }
 
     void place (juce::Component& child, UnitRect r, float u)
@@ -107,12 +107,12 @@ void MainComponent::resized()
         const auto index = (size_t) i;
 
         if (const auto row = getProgressRow (i); row >= 0)
-            progressReadouts[index]->setBounds (roundEach (getProgressArea (row)));
+            progressReadouts[index]->setBounds (getProgressArea (row).toNearestInt());
 
         if (const auto row = getResultRow (i); row >= 0)
         {
             const auto line = getResultLineArea (row);
-            resultLineTexts[index]->setBounds (roundEach (line));
+            resultLineTexts[index]->setBounds (line.toNearestInt());
             place (*showInFolderButtons[index], showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f,
                    showButtonWidth * u, showButtonHeight * u);
         }

@@ -58,7 +58,7 @@ namespace
 
         const juce::Rectangle<float> textBox { bounds.getX() + buttonTextOffset * unit, bounds.getY(),
                                                buttonTextWidth * unit, buttonTextHeight * unit };
-        drawFitted (g, text, roundEach (textBox));
+        drawFitted (g, text, textBox.toNearestInt());
     }
 } // namespace
 

@@ -11,13 +11,7 @@ juce::Rectangle<float> UnitRect::toPixelsUnrounded (float unit) const
 
 juce::Rectangle<int> UnitRect::toPixels (float unit) const
 {
-    return roundEach (toPixelsUnrounded (unit));
-}
-
-juce::Rectangle<int> roundEach (juce::Rectangle<float> r)
-{
-    return { juce::roundToInt (r.getX()), juce::roundToInt (r.getY()),
-             juce::roundToInt (r.getWidth()), juce::roundToInt (r.getHeight()) };
+    return toPixelsUnrounded (unit).toNearestInt();
 }
 
 namespace Faces

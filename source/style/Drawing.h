@@ -15,9 +15,6 @@ struct UnitRect
     juce::Rectangle<int> toPixels (float unit) const;
 };
 
-/** Each coordinate rounded on its own to the nearest integer, halves to even. */
-juce::Rectangle<int> roundEach (juce::Rectangle<float> r);
-
 namespace Faces
 {
     /** Alphas of the palette colours on faces and faint texts. */

@@ -672,12 +672,12 @@ namespace DurableFiles
     }
 
     //==============================================================================
-   #if JUCE_WINDOWS
     BundleLock::BundleLock (const juce::File& installFolder, const juce::String& bundleName)
         : BundleLock (Folder::open (installFolder), bundleName)
     {
     }
 
+   #if JUCE_WINDOWS
     BundleLock::BundleLock (const Folder& installFolder, const juce::String& bundleName)
         : mutexName (getMutexName (installFolder, bundleName)),
           openError (installFolder.isOpen() ? (int) ERROR_INVALID_NAME : installFolder.getError())
@@ -696,12 +696,6 @@ namespace DurableFiles
              + "-" + bundleName;
     }
    #else
-    BundleLock::BundleLock (const juce::File& installFolder, const juce::String&)
-        : fd (::open (rawPath (installFolder), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-          openError (fd < 0 ? errno : 0)
-    {
-    }
-
     BundleLock::BundleLock (const Folder& installFolder, const juce::String&)
         // An open of its own: a lock belongs to one open of the folder, and the run's other
         // opens (another format's lock in the same folder) must not share it.

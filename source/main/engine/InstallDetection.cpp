@@ -116,13 +116,6 @@ namespace
     };
 } // namespace
 
-bool isModulePresent (const juce::File& module)
-{
-    // A plain file, also through a link (a developer's build linked into the folder); a FIFO,
-    // device or pipe of that name is no module.
-    return FileByteSource (module).isOpen();
-}
-
 juce::String readModuleVersion (const juce::File& module)
 {
     FileByteSource source (module);
@@ -142,16 +135,18 @@ FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::St
 
     if (bundle.exists())
     {
-        const auto module = getModulePath (bundle, productName, formatIndex);
+        // The module: a plain file, also through a link (a developer's build linked into the
+        // folder); a FIFO, device or pipe of that name is no module. A bundle without its module
+        // cannot load: only installing it again puts it right.
+        FileByteSource module (getModulePath (bundle, productName, formatIndex));
 
-        // A bundle without its module cannot load: only installing it again puts it right.
-        if (! isModulePresent (module))
+        if (! module.isOpen())
         {
             status.state = InstallState::NeedsUpdate;
         }
         else
         {
-            status.installedVersion = readModuleVersion (module);
+            status.installedVersion = juce::String (readPeFileVersion (module));
             status.state = status.installedVersion.isNotEmpty() && status.installedVersion.compareNatural (productVersion) < 0
                                ? InstallState::NeedsUpdate
                                : InstallState::Installed;

@@ -21,5 +21,3 @@ FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::St
     same answer as Windows' version API), so that the rows show versions on Linux too. */
 juce::String readModuleVersion (const juce::File& module);
 
-/** Whether `module` is a plain file (through a link too): what a bundle's module must be. */
-bool isModulePresent (const juce::File& module);
