@@ -63,13 +63,6 @@ namespace DurableFiles
         }
        #endif
 
-        /** A name of one entry: never a path that could lead past the folder it is looked up in
-            (nor, on Windows, to a stream of a file). */
-        bool isPlainName (const juce::String& name)
-        {
-            return name.isNotEmpty() && name != "." && name != ".." && ! name.containsAnyOf ("/\\:");
-        }
-
        #if ! JUCE_WINDOWS
         void setError (int& error, int value)
         {
@@ -78,6 +71,11 @@ namespace DurableFiles
         }
        #endif
     } // namespace
+
+    bool isPlainName (const juce::String& name)
+    {
+        return name.isNotEmpty() && name != "." && name != ".." && ! name.containsAnyOf ("/\\:");
+    }
 
     void setStepHook (StepHook hook)
     {
@@ -824,7 +822,7 @@ HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWOR
     const auto isSelf = name == ".";
 
     if (parent == nullptr || createFile == nullptr || toWin32Error == nullptr
-        || ! (isSelf || (name.isNotEmpty() && name != ".." && ! name.containsAnyOf ("/\\:"))) || name.length() > 255)
+        || ! (isSelf || DurableFiles::isPlainName (name)) || name.length() > 255)
     {
         error = ERROR_INVALID_NAME;
         return nullptr;
@@ -859,8 +857,7 @@ DWORD renameRelative (HANDLE entry, HANDLE targetFolder, const juce::String& nam
     static const auto toWin32Error = getNtFunction<ToWin32ErrorFunction> ("RtlNtStatusToDosError");
     constexpr ULONG fileRenameInformation = 10;
 
-    if (setInformation == nullptr || toWin32Error == nullptr || targetFolder == nullptr || name.isEmpty() || name == "." || name == ".."
-        || name.containsAnyOf ("/\\:") || name.length() > 255)
+    if (setInformation == nullptr || toWin32Error == nullptr || targetFolder == nullptr || ! DurableFiles::isPlainName (name) || name.length() > 255)
         return ERROR_INVALID_NAME;
 
     const std::wstring wideName (name.toWideCharPointer());

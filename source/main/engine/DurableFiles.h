@@ -16,6 +16,10 @@ namespace DurableFiles
 
     void setStepHook (StepHook hook);
 
+    /** A name of one entry: never a path that could lead past the folder it is looked up in (nor,
+        on Windows, to a stream of a file). Every name a held folder is asked for must be one. */
+    bool isPlainName (const juce::String& name);
+
     /** Calls the step hook, if one is set. */
     void announceStep (const char* step, const juce::File& target);
 

@@ -37,20 +37,6 @@ namespace InstalledEntry
             return parts;
         }
 
-        /** Makes the missing folders down to `folder`, one at a time. */
-        bool makeFolders (const juce::File& folder)
-        {
-            if (folder.isDirectory())
-                return true;
-
-            const auto parent = folder.getParentDirectory();
-
-            if (parent == folder || ! makeFolders (parent))
-                return false;
-
-            return DurableFiles::createFolder (folder) || folder.isDirectory();
-        }
-
        #if JUCE_WINDOWS
         const juce::String uninstallKey ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
 
@@ -269,14 +255,16 @@ namespace InstalledEntry
     //==============================================================================
     juce::File writeKeptCopy (const juce::File& source, const juce::File& folder)
     {
-        if (! makeFolders (folder))
+        // Held from here on, made with its parents where missing: every name below goes through it.
+        const auto held = DurableFiles::Folder::openOrCreate (folder);
+
+        if (! held.isOpen())
             return {};
 
         // A name no earlier copy had: a removal still pending from an uninstall names another file.
         const auto name = keptCopyPrefix + juce::String::toHexString (juce::Time::currentTimeMillis())
                           + juce::String::toHexString (juce::Random::getSystemRandom().nextInt()) + keptCopyExtension;
-        const auto target = folder.getChildFile (name);
-        const auto staging = folder.getChildFile ("." + name + stagingSuffix);
+        const auto stagingName = "." + name + stagingSuffix;
 
        #if JUCE_WINDOWS
         // The running program is copied from its file held since the start, never from whatever
@@ -306,7 +294,7 @@ namespace InstalledEntry
        #endif
 
         {
-            DurableFiles::NewFile output (staging);
+            DurableFiles::NewFile output (held, stagingName);
             ok = ok && output.isOpen();
 
             constexpr int pieceSize = 1 << 20;
@@ -327,16 +315,16 @@ namespace InstalledEntry
             ok = ok && copied == sourceSize && output.finish (juce::Time::getCurrentTime());
         }
 
-        ok = ok && DurableFiles::flushFile (staging) && renameEntry (staging, target) == 0;
+        ok = ok && DurableFiles::flushFile (held, stagingName) && renameEntry (held, stagingName, held, name) == 0;
 
         if (! ok)
         {
-            removeTree (staging);
+            removeTree (held, stagingName);
             return {};
         }
 
-        DurableFiles::flushFolder (folder);
-        return target;
+        DurableFiles::flushFolder (held);
+        return folder.getChildFile (name);
     }
 
     bool isKeptCopyName (const juce::String& fileName)

@@ -278,31 +278,13 @@ namespace
 //==============================================================================
 RemovalOutcome removeTree (const juce::File& path, const std::function<void (const juce::File&)>& beforeEntry)
 {
-    Remover remover { beforeEntry, {} };
-
-#if JUCE_WINDOWS
     const auto parent = DurableFiles::Folder::open (path.getParentDirectory());
 
-    if (parent.isOpen())
-        remover.removeEntry (parent.getHandle(), path.getFileName(), path, 0);
-    else if (! parent.wasMissing())
-        remover.resisted (path, parent.getError());
-#else
-    const auto parent = open (path.getParentDirectory().getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Nothing there is nothing to remove.
+    if (parent.wasMissing())
+        return {};
 
-    if (parent < 0)
-    {
-        if (errno != ENOENT)
-            remover.resisted (path, errno);
-
-        return remover.outcome;
-    }
-
-    remover.removeEntry (parent, path.getFileName().toStdString(), path, 0);
-    close (parent);
-#endif
-
-    return remover.outcome;
+    return removeTree (parent, path.getFileName(), beforeEntry);
 }
 
 RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::String& name,
@@ -310,13 +292,13 @@ RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::Strin
 {
     Remover remover { beforeEntry, {} };
 
+    if (! parent.isOpen())
+        remover.resisted (parent.getChildFile (name), parent.getError());
 #if JUCE_WINDOWS
-    if (parent.isOpen())
-        remover.removeEntry (parent.getHandle(), name, parent.getChildFile (name), 0);
     else
-        remover.resisted (parent.getChildFile (name), ERROR_INVALID_HANDLE);
+        remover.removeEntry (parent.getHandle(), name, parent.getChildFile (name), 0);
 #else
-    if (! parent.isOpen() || name.isEmpty() || name.containsChar ('/') || name == "." || name == "..")
+    else if (! DurableFiles::isPlainName (name))
         remover.resisted (parent.getChildFile (name), EINVAL);
     else
         remover.removeEntry (parent.getDescriptor(), name.toStdString(), parent.getChildFile (name), 0);
@@ -325,24 +307,26 @@ RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::Strin
     return remover.outcome;
 }
 
+namespace
+{
+    /** What resisted removal now is scheduled for the next restart, where that is safe. */
+    RemovalOutcome leavingTheRestForTheRestart (RemovalOutcome outcome)
+    {
+        if (! outcome.wasOk())
+            outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
+
+        return outcome;
+    }
+} // namespace
+
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name)
 {
-    auto outcome = removeTree (parent, name);
-
-    if (! outcome.wasOk())
-        outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
-
-    return outcome;
+    return leavingTheRestForTheRestart (removeTree (parent, name));
 }
 
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
 {
-    auto outcome = removeTree (path);
-
-    if (! outcome.wasOk())
-        outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
-
-    return outcome;
+    return leavingTheRestForTheRestart (removeTree (path));
 }
 
 bool removeAtNextRestart (const juce::Array<juce::File>& files)
@@ -413,9 +397,8 @@ int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& s
     CloseHandle (handle);
     return (int) error;
 #else
-    for (const auto* name : { &sourceName, &targetName })
-        if (name->isEmpty() || name->containsChar ('/') || *name == "." || *name == "..")
-            return EINVAL;
+    if (! DurableFiles::isPlainName (sourceName) || ! DurableFiles::isPlainName (targetName))
+        return EINVAL;
 
     const auto from = sourceFolder.getDescriptor();
     const auto to = targetFolder.getDescriptor();
