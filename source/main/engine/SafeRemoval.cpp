@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -337,9 +338,19 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files)
     // At boot SYSTEM removes them by their paths: only where no one else can change a folder on
     // the way, so that no one can put a junction there first. Elsewhere they stay under their
     // hidden names, and the next run removes them.
+    // Many files share a folder: each folder is judged once.
+    std::map<juce::String, bool> safeFolders;
+
     for (const auto& file : files)
-        allScheduled = onlyAdministratorsCanChange (file.getParentDirectory())
-                    && MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
+    {
+        const auto folder = file.getParentDirectory();
+        const auto [known, isNew] = safeFolders.try_emplace (folder.getFullPathName(), false);
+
+        if (isNew)
+            known->second = onlyAdministratorsCanChange (folder);
+
+        allScheduled = known->second && MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
+    }
 
     return allScheduled;
 #else

@@ -37,20 +37,6 @@ namespace
 
     constexpr auto bytesToTry = (size_t) Settings::maximumFileSize + 1; // one more shows a larger file
 
-   #if JUCE_WINDOWS
-    bool onlyAdministratorsCanChange (HANDLE handle, bool isFolder)
-    {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-
-        if (GetSecurityInfo (handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                             nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-            return false;
-
-        const auto only = onlyAdministratorsCanChange (descriptor, isFolder ? AdministeredObject::folder : AdministeredObject::file);
-        LocalFree (descriptor);
-        return only;
-    }
-   #endif
 
     //==============================================================================
     /** The settings folder, held open from the first look at it to the last, so that the file read
@@ -86,7 +72,7 @@ namespace
                 handle = open (0);
             }
 
-            onlyAdministrators = handle != INVALID_HANDLE_VALUE && ! isReparsePoint && onlyAdministratorsCanChange (handle, true);
+            onlyAdministrators = handle != INVALID_HANDLE_VALUE && ! isReparsePoint && onlyAdministratorsCanChangeOpened (handle, AdministeredObject::folder);
            #else
             descriptor = ::open (folderToOpen.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             missing = descriptor < 0 && errno == ENOENT;
@@ -136,7 +122,7 @@ namespace
             constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
             bool ok = GetFileType (file) == FILE_TYPE_DISK && GetFileInformationByHandle (file, &info) && (info.dwFileAttributes & notAFile) == 0;
 
-            if (ok && mustBeAdministrators && ! (onlyAdministrators && onlyAdministratorsCanChange (file, false)))
+            if (ok && mustBeAdministrators && ! (onlyAdministrators && onlyAdministratorsCanChangeOpened (file, AdministeredObject::file)))
             {
                 CloseHandle (file);
                 return FileRead::changeableByOthers;

@@ -46,6 +46,10 @@ enum class AdministeredObject
     as an administrator. */
 bool onlyAdministratorsCanChange (const void* securityDescriptor, AdministeredObject object);
 
+/** The same, for the file or folder open as `handle`: its owner and access list read through it.
+    (Named apart: a HANDLE and a security descriptor are both void pointers.) */
+bool onlyAdministratorsCanChangeOpened (HANDLE handle, AdministeredObject object);
+
 /** Whether only administrators can change `folder` (not even add entries) and every folder above
     it (not remove, rename or re-permission anything): what a path must be before SYSTEM follows
     it at boot. */

@@ -111,6 +111,19 @@ bool onlyAdministratorsCanChange (const void* securityDescriptor, AdministeredOb
     return true;
 }
 
+bool onlyAdministratorsCanChangeOpened (HANDLE handle, AdministeredObject object)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+
+    if (GetSecurityInfo (handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                         nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+
+    const auto only = onlyAdministratorsCanChange (descriptor, object);
+    LocalFree (descriptor);
+    return only;
+}
+
 bool onlyAdministratorsCanChange (const juce::File& folder)
 {
     // The folder itself may gain no entries either: one removed later could come back as a
