@@ -10,32 +10,23 @@ namespace
 
     const juce::String selectFirstHint ("Select one or more formats first");
 
-    /** Adds a freshly created panel over the whole owner and keeps it in front. */
-    void showOver (MainComponent& owner, OverlayPanel& panel)
-    {
-        panel.setBounds (owner.getBounds());
-        panel.setAlwaysOnTop (true);
-    }
-
     void openLicencePanel (MainComponent& owner)
     {
         // The new panel replaces (and so destroys) any earlier one.
         owner.eulaPanel = std::make_unique<panel_eula> (licenceText);
         owner.addAndMakeVisible (*owner.eulaPanel);
-        owner.eulaPanel->unit = owner.unit;
-        showOver (owner, *owner.eulaPanel);
+        owner.eulaPanel->cover (owner.getLocalBounds(), owner.unit);
     }
 
     void openSupportPanel (MainComponent& owner)
     {
         owner.supportPanel = std::make_unique<panel_support>();
         owner.addAndMakeVisible (*owner.supportPanel);
-        owner.supportPanel->unit = owner.unit;
         owner.supportPanel->settingsFolderPath = owner.settingsFolder.getFullPathName();
         owner.supportPanel->productName = owner.productName;
         owner.supportPanel->productVersion = owner.productVersion;
         owner.supportPanel->launchURL = owner.launchURL;
-        showOver (owner, *owner.supportPanel);
+        owner.supportPanel->cover (owner.getLocalBounds(), owner.unit);
     }
 
     /** The hint for a hovered button, or nothing for a button that leaves the hint line as it is. */

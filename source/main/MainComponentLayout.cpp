@@ -45,17 +45,6 @@ namespace
     {
         child.setBounds (r.toPixels (u));
     }
-
-    // An overlay panel covers the whole component; one that has closed itself stays off screen.
-    void cover (OverlayPanel* panel, juce::Rectangle<int> bounds, float u)
-    {
-        if (panel == nullptr)
-            return;
-
-        panel->unit = u;
-        panel->setBounds (bounds);
-        panel->setAlwaysOnTop (true);
-    }
 } // namespace
 
 juce::Rectangle<float> MainComponent::getProgressArea (int row) const
@@ -118,6 +107,8 @@ void MainComponent::resized()
         }
     }
 
-    cover (eulaPanel.get(), getBounds(), u);
-    cover (supportPanel.get(), getBounds(), u);
+    // An overlay panel covers the whole component (one that has closed itself keeps its size off screen).
+    for (auto* panel : { static_cast<OverlayPanel*> (eulaPanel.get()), static_cast<OverlayPanel*> (supportPanel.get()) })
+        if (panel != nullptr)
+            panel->cover (getLocalBounds(), u);
 }

@@ -36,6 +36,13 @@ std::unique_ptr<juce::AccessibilityHandler> OverlayPanel::createAccessibilityHan
     return KeyboardFocus::createGroupHandler (*this);
 }
 
+void OverlayPanel::cover (juce::Rectangle<int> ownerArea, float ownerUnit)
+{
+    unit = ownerUnit;
+    setBounds (ownerArea);
+    setAlwaysOnTop (true);
+}
+
 void OverlayPanel::dismiss()
 {
     if (auto* parent = getParentComponent())

@@ -30,6 +30,9 @@ public:
 
     //==============================================================================
     float unit = 9.0f; // written by the owner before it sets the bounds
+
+    /** Takes the owner's layout unit and covers `ownerArea`, in front of the owner's other children. */
+    void cover (juce::Rectangle<int> ownerArea, float ownerUnit);
     std::unique_ptr<TransparentButton> closeButton;
 
     /** Whether the keyboard focus is shown; the owner sets it. */
