@@ -10,8 +10,8 @@
 // in the measuring process. The measuring process maps them read-only from disk, as the
 // installer's archives are mapped from its executable; the run unpacks them side by side and hands
 // each one's pages back as they are inflated, as the installer does.
-#include "main/engine/InstallRun.h"
-#include "main/engine/ZipDirectory.h"
+#include "engine/InstallRun.h"
+#include "engine/ZipDirectory.h"
 
 #include <juce_core/juce_core.h>
 

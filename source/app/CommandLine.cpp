@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "app/LogFile.h"
-#include "main/engine/BundleVerify.h"
-#include "main/engine/InstallDetection.h"
-#include "main/engine/InstalledEntry.h"
+#include "engine/BundleVerify.h"
+#include "engine/InstallDetection.h"
+#include "engine/InstalledEntry.h"
 
 #include <algorithm>
 #include <iterator>

@@ -2,7 +2,7 @@
 // no window and no display.
 #pragma once
 
-#include "main/engine/InstallRun.h"
+#include "engine/InstallRun.h"
 
 #include <functional>
 

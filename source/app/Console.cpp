@@ -1,5 +1,5 @@
 #include "app/Console.h"
-#include "main/engine/WindowsApi.h"
+#include "engine/WindowsApi.h"
 
 #if ! JUCE_WINDOWS
 #include <cerrno>

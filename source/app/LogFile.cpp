@@ -1,7 +1,7 @@
 #include "app/LogFile.h"
 
-#include "main/engine/SettingsFile.h"
-#include "main/engine/WindowsApi.h"
+#include "engine/SettingsFile.h"
+#include "engine/WindowsApi.h"
 
 #include <deque>
 

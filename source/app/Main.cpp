@@ -1,11 +1,11 @@
 // The application object and its one window, and the program's entry point, which runs the command
 // line without any window or display, or else starts the window.
-#include "main/MainComponent.h"
+#include "ui/main/MainComponent.h"
 #include "app/Console.h"
 #include "app/StartBounds.h"
 #include "app/WineRepaintPump.h"
-#include "main/engine/InstalledEntry.h"
-#include "main/engine/WindowsApi.h"
+#include "engine/InstalledEntry.h"
+#include "engine/WindowsApi.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

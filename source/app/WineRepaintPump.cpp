@@ -1,7 +1,7 @@
 #include "app/WineRepaintPump.h"
 
 #if JUCE_WINDOWS
-#include "main/engine/WindowsApi.h"
+#include "engine/WindowsApi.h"
 #endif
 
 namespace

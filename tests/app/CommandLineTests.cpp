@@ -1,7 +1,7 @@
 // The command line taken apart: every usage error with its reason, every accepted form with what
 // it asks for, and what a wrong command line and --version print.
 #include "app/CommandLine.h"
-#include "main/TestLocations.h"
+#include "ui/main/TestLocations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // libFuzzer target for the module version reader: any input gives an empty version or four numbers
 // of 0..65535, and never a read outside the input (AddressSanitizer watches). Built by scripts/fuzz.
-#include "main/engine/PeVersion.h"
+#include "engine/PeVersion.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Prints the fixed file version our reader finds in each file given: "version<TAB>path" per line.
 // Used by scripts/fuzz to compare the reader with one that is not ours.
-#include "main/engine/PeVersion.h"
+#include "engine/PeVersion.h"
 
 #include <cstdio>
 #include <fstream>

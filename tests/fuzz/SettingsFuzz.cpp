@@ -1,8 +1,8 @@
 // libFuzzer target for the settings reader: any bytes decode to well-formed text, and every folder
 // value it gives is one the folder rules take, under the POSIX and the Windows rules alike, never
 // with a read outside the input (AddressSanitizer watches). Built by scripts/fuzz.
-#include "main/engine/FileNames.h"
-#include "main/engine/SettingsFile.h"
+#include "engine/FileNames.h"
+#include "engine/SettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>

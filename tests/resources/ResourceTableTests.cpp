@@ -1,7 +1,7 @@
 // Tests of the compiled resource table and of the three plug-in archives it carries.
 #include "BinaryData.h"
 #include "TestFolder.h"
-#include "main/engine/ZipDirectory.h"
+#include "engine/ZipDirectory.h"
 
 #include <gtest/gtest.h>
 #include <juce_core/juce_core.h>

@@ -1,8 +1,8 @@
 // Windows only: the bundle lock, a named mutex, taken by two copies at once and squatted by a stranger.
 #include "TestFolder.h"
 #include "TreeSnapshot.h"
-#include "main/engine/BundleInstaller.h"
-#include "main/engine/DurableFiles.h"
+#include "engine/BundleInstaller.h"
+#include "engine/DurableFiles.h"
 
 #include <BinaryData.h>
 

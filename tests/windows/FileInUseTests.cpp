@@ -2,10 +2,10 @@
 // format is updated and then uninstalled.
 #include "TestFolder.h"
 #include "TreeSnapshot.h"
-#include "main/engine/BundleInstaller.h"
-#include "main/engine/Catalogue.h"
-#include "main/engine/SafeRemoval.h"
-#include "main/engine/WindowsApi.h"
+#include "engine/BundleInstaller.h"
+#include "engine/Catalogue.h"
+#include "engine/SafeRemoval.h"
+#include "engine/WindowsApi.h"
 
 #include <BinaryData.h>
 

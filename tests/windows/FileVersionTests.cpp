@@ -2,8 +2,8 @@
 // (what the installed-state detection uses on Windows), from the carried archives' modules and from
 // modules of other versions, and our own PE reader's agreement with it on the same files.
 #include "TestFolder.h"
-#include "main/engine/Catalogue.h"
-#include "main/engine/PeVersion.h"
+#include "engine/Catalogue.h"
+#include "engine/PeVersion.h"
 
 #include <BinaryData.h>
 #include <juce_core/juce_core.h>

@@ -1,8 +1,8 @@
 // Windows only: which settings files an elevated run trusts: the rule on descriptors written as
 // SDDL, and files under Wine, which shows the Unix mode bits as an access list (see README).
 #include "TestFolder.h"
-#include "main/engine/SettingsFile.h"
-#include "main/engine/WindowsApi.h"
+#include "engine/SettingsFile.h"
+#include "engine/WindowsApi.h"
 
 #include <gtest/gtest.h>
 

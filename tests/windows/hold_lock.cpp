@@ -2,7 +2,7 @@
 // Prints "held", or "busy" when another copy holds it, and waits to be ended either way.
 //
 //   hold_lock.exe FOLDER BUNDLE_NAME
-#include "main/engine/DurableFiles.h"
+#include "engine/DurableFiles.h"
 
 #include <cstdio>
 

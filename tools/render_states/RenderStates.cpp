@@ -5,8 +5,8 @@
 // OUTDATED_MODULE is a plug-in module with an older file version (for the "one outdated" picture);
 // without it that picture is skipped. SIZE is the view's width and height (600 when left out). The
 // installer's folders point into a temporary folder that is removed at the end.
-#include "main/MainComponent.h"
-#include "main/engine/DurableFiles.h"
+#include "ui/main/MainComponent.h"
+#include "engine/DurableFiles.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
