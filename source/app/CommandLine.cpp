@@ -308,7 +308,7 @@ namespace CommandLine
             Action action;
             std::array<const char*, 3> flags; // the first is the one the usage text names; unused ones are nullptr
             bool takesFormats;                // a list of formats follows the flag
-            bool takesLogAndQuiet;
+            bool takesLogAndQuiet;            // --log FILE and --quiet go with it
             const char* usage;       // its usage lines as they follow the program's name, one per '\n'
             const char* description; // its line after the usage lines, behind its flag; nullptr for none
             int (*handler) (const Options&, const SystemLocations&, const Output&);
