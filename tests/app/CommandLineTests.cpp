@@ -154,6 +154,32 @@ TEST (CommandLine, aWrongCommandLinePrintsItsReasonAndTheUsageOnStandardErrorAnd
     EXPECT_EQ (printed.err.joinIntoString ("\n", 1), CommandLine::getUsage().joinIntoString ("\n"));
 }
 
+// Each form the usage shows, its placeholders filled in, is a command line the parser takes.
+TEST (CommandLine, acceptsEveryFormItsUsageShows)
+{
+    juce::StringArray forms;
+
+    for (const auto& line : CommandLine::getUsage())
+    {
+        const auto synopsis = line.fromFirstOccurrenceOf ("tw_installer", false, false).upToFirstOccurrenceOf ("  ", false, false);
+
+        if (synopsis.isEmpty() && line.startsWith ("usage: "))
+            forms.add ({}); // the window
+        else if (line.startsWith ("       "))
+            forms.addTokens (synopsis, "|", "");
+    }
+
+    EXPECT_EQ (forms.size(), 9) << "the window, install, uninstall and with --confirm, repair, status, verify, help, version";
+
+    for (const auto& form : forms)
+    {
+        const auto filledIn = form.removeCharacters ("[]").replace ("FORMATS", "vst3").replace ("FILE", "x.log");
+        const auto options = CommandLine::parse (juce::StringArray::fromTokens (filledIn.trim(), " ", ""));
+        EXPECT_EQ (options.error, "") << form;
+        EXPECT_EQ (options.action == Action::window, filledIn.trim().isEmpty()) << form;
+    }
+}
+
 TEST (CommandLine, versionPrintsTheInstallerAndTheProductItCarries)
 {
     const TestFolder folder;

@@ -22,9 +22,6 @@ struct FormatsSnapshot
     std::array<FormatStatus, numFormats> statuses;
 };
 
-/** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
-extern const juce::StringArray tabNames;
-
 /**
     Fills the main window: header, format rows, tabs and the INSTALL button.
 
