@@ -13,10 +13,14 @@
 
 namespace
 {
-    // DISPLAY stays as it is: the window's notice needs it (and it is passed through).
-    const std::array<const char*, 4> touchedVariables { "PATH", "SUDO_UID", "PKEXEC_UID", "TW_NOT_PASSED" };
+    struct Opening
+    {
+        const char* userVariable;
+        const char* text; // an address, or the name of a folder to reveal
+        bool isFolder;
+    };
 
-    class UserShellLinux : public ::testing::Test
+    class UserShellLinux : public ::testing::TestWithParam<Opening>
     {
     protected:
         void SetUp() override
@@ -24,18 +28,18 @@ namespace
             if (geteuid() != 0)
                 GTEST_SKIP() << "needs root, to become another user";
 
-            for (const auto* name : touchedVariables)
-                if (const auto* value = std::getenv (name))
-                    saved[name] = value;
-
-            // The stand-in and its record are reached and written by nobody.
+            // The stand-in and its record are reached and written by nobody; DISPLAY stays as it is.
             chmod (folder.get().getFullPathName().toRawUTF8(), 0777);
             const auto standIn = folder / "bin/xdg-open";
             standIn.getParentDirectory().createDirectory();
             standIn.replaceWithText ("#!/bin/sh\n{ printf '%s|%s|%s|%s|%s|%s|%s\\n' \"$(id -u)\" \"$(id -g)\" \"$(id -G)\" \"$HOME\""
-                                     " \"$DISPLAY\" \"${TW_NOT_PASSED-unset}\" \"$#\"; printf '%s\\n' \"$1\"; } >> '"
-                                     + record.getFullPathName() + "'\n", false, false, "\n");
+                                         " \"$DISPLAY\" \"${TW_NOT_PASSED-unset}\" \"$#\"; printf '%s\\n' \"$1\"; } >> '"
+                                         + record.getFullPathName() + "'\n",
+                                     false, false, "\n");
             standIn.setExecutePermission (true);
+
+            for (const auto* name : { "PATH", "SUDO_UID", "PKEXEC_UID", "TW_NOT_PASSED" })
+                saved.emplace_back (name, std::getenv (name) != nullptr ? std::optional<std::string> (std::getenv (name)) : std::nullopt);
 
             setenv ("PATH", (standIn.getParentDirectory().getFullPathName() + ":/usr/bin:/bin").toRawUTF8(), 1);
             unsetenv ("SUDO_UID");
@@ -45,129 +49,89 @@ namespace
 
         void TearDown() override
         {
-            for (const auto* name : touchedVariables)
-                if (saved.count (name) != 0)
-                    setenv (name, saved[name].c_str(), 1);
+            for (const auto& [name, value] : saved)
+                if (value)
+                    setenv (name.c_str(), value->c_str(), 1);
                 else
-                    unsetenv (name);
-        }
-
-        /** The stand-in's two lines: who ran it and how, then its first argument. */
-        juce::StringArray waitForRecord() const
-        {
-            const auto giveUp = juce::Time::getMillisecondCounter() + 20000;
-            juce::StringArray lines;
-
-            while (lines.size() < 2 && juce::Time::getMillisecondCounter() < giveUp)
-            {
-                juce::Thread::sleep (10);
-                lines = juce::StringArray::fromLines (record.loadFileAsString().trimEnd());
-            }
-
-            return lines;
+                    unsetenv (name.c_str());
         }
 
         TestFolder folder;
         const juce::File record = folder / "record.txt";
-        std::map<std::string, std::string> saved;
-    };
-
-    struct Opening
-    {
-        const char* userVariable;
-        const char* folderName; // a folder to reveal; or, when null, the address is opened
-        const char* address;
-    };
-
-    class UserShellLinuxOpens : public UserShellLinux, public ::testing::WithParamInterface<Opening>
-    {
+        std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+        const passwd nobody = *getpwnam ("nobody");
     };
 
     std::string nameOpening (const ::testing::TestParamInfo<Opening>& info)
     {
-        return std::string (info.param.folderName != nullptr ? "folder" : "address") + std::to_string (info.index) + "As"
-             + (std::string (info.param.userVariable) == "SUDO_UID" ? "Sudo" : "Pkexec");
+        return (info.param.isFolder ? "folder" : "address") + std::to_string (info.index) + info.param.userVariable;
     }
 } // namespace
 
-TEST_P (UserShellLinuxOpens, asTheDesktopUserWithTheAddressAsOneArgument)
+TEST_P (UserShellLinux, opensAsTheDesktopUserWithTheAddressAsOneArgument)
 {
-    const auto& opening = GetParam();
-    const auto* nobody = getpwnam ("nobody");
-    ASSERT_NE (nobody, nullptr);
-    setenv (opening.userVariable, std::to_string (nobody->pw_uid).c_str(), 1);
-
-    auto expected = juce::String (opening.address);
-    auto opened = juce::Result::ok();
-
-    if (opening.folderName != nullptr)
-    {
-        const auto target = folder / opening.folderName;
-        target.createDirectory();
-        expected = target.getFullPathName();
-        opened = UserShell::revealFile (target);
-    }
-    else
-    {
-        opened = UserShell::openAddress (expected);
-    }
-
+    setenv (GetParam().userVariable, std::to_string (nobody.pw_uid).c_str(), 1);
+    const auto folderToReveal = folder / GetParam().text;
+    const auto expected = GetParam().isFolder ? folderToReveal.getFullPathName() : juce::String (GetParam().text);
+    const auto opened = GetParam().isFolder ? (folderToReveal.createDirectory(), UserShell::revealFile (folderToReveal))
+                                            : UserShell::openAddress (expected);
     ASSERT_TRUE (opened.wasOk()) << opened.getErrorMessage();
 
     juce::ChildProcess groups;
     ASSERT_TRUE (groups.start ("id -G nobody"));
-    const auto lines = waitForRecord();
+    juce::StringArray lines;
+
+    for (const auto giveUp = juce::Time::getMillisecondCounter() + 20000; lines.size() < 2 && juce::Time::getMillisecondCounter() < giveUp;)
+    {
+        juce::Thread::sleep (10);
+        lines = juce::StringArray::fromLines (record.loadFileAsString().trimEnd());
+    }
+
+    // Exactly one call, by nobody with nobody's groups and home, the session's DISPLAY and no other
+    // variable of root's, with one argument that arrives as it was given.
     ASSERT_EQ (lines.size(), 2) << lines.joinIntoString ("\n");
     EXPECT_EQ (juce::StringArray::fromTokens (lines[0], "|", ""),
-               juce::StringArray (juce::String (nobody->pw_uid), juce::String (nobody->pw_gid), groups.readAllProcessOutput().trim(),
-                                  juce::String (nobody->pw_dir), juce::String (std::getenv ("DISPLAY")), "unset", "1"));
+               juce::StringArray (juce::String (nobody.pw_uid), juce::String (nobody.pw_gid), groups.readAllProcessOutput().trim(),
+                                  juce::String (nobody.pw_dir), juce::String (std::getenv ("DISPLAY")), "unset", "1"));
     EXPECT_EQ (lines[1], expected);
 }
 
-INSTANTIATE_TEST_SUITE_P (Addresses, UserShellLinuxOpens,
-                          ::testing::Values (Opening { "SUDO_UID", nullptr, "https://example.invalid/a b?q=$(touch x)&r=`touch y`" },
-                                             Opening { "PKEXEC_UID", nullptr, "mailto:help@example.invalid?subject=a\"b'c;d|e" },
-                                             Opening { "SUDO_UID", "$(touch x)", nullptr },
-                                             Opening { "PKEXEC_UID", "`touch y` \"$HOME\"", nullptr }),
+INSTANTIATE_TEST_SUITE_P (Addresses, UserShellLinux,
+                          ::testing::Values (Opening { "SUDO_UID", "https://example.invalid/a b?q=$(touch x)&r=`touch y`", false },
+                                             Opening { "PKEXEC_UID", "mailto:help@example.invalid?subject=a\"b'c;d|e", false },
+                                             Opening { "SUDO_UID", "$(touch x)", true },
+                                             Opening { "PKEXEC_UID", "`touch y` \"$HOME\"", true }),
                           nameOpening);
 
 TEST_F (UserShellLinux, startsNothingAsRootWithoutAUserToBecomeAndShowsTheAddress)
 {
-    const std::vector<std::pair<const char*, const char*>> refusals { { "SUDO_UID", "0" },
-                                                                       { "SUDO_UID", "65534; id" },
-                                                                       { "PKEXEC_UID", "-1" },
-                                                                       { "SUDO_UID", "4000000000" },
-                                                                       { nullptr, nullptr } };
-
-    for (const auto& [name, value] : refusals)
+    // Root again, not a number, not a user id, no such user, neither variable; then a stand-in on a
+    // relative PATH folder only.
+    for (const auto* uid : { "0", "65534; id", "-1", "4000000000", "" })
     {
-        if (name != nullptr)
-            setenv (name, value, 1);
+        if (*uid != 0)
+            setenv ("SUDO_UID", uid, 1);
+        else
+            unsetenv ("SUDO_UID");
 
-        EXPECT_TRUE (UserShell::openAddress ("https://example.invalid/").failed()) << (name != nullptr ? value : "no user");
-
-        if (name != nullptr)
-            unsetenv (name);
+        EXPECT_TRUE (UserShell::openAddress ("https://example.invalid/").failed()) << uid;
     }
 
-    // A stand-in on a relative PATH folder only is not taken.
-    setenv ("SUDO_UID", std::to_string (getpwnam ("nobody")->pw_uid).c_str(), 1);
+    setenv ("PKEXEC_UID", std::to_string (nobody.pw_uid).c_str(), 1);
     setenv ("PATH", "bin", 1);
     const auto startFolder = juce::File::getCurrentWorkingDirectory();
     folder.get().setAsCurrentWorkingDirectory();
     EXPECT_TRUE (UserShell::openAddress ("https://example.invalid/").failed());
     startFolder.setAsCurrentWorkingDirectory();
 
-    // The window's launcher shows the address instead.
-    unsetenv ("SUDO_UID");
+    unsetenv ("PKEXEC_UID");
     DesktopPointer::ignoreXErrorsLikeTheApplication();
     PanelParts::getDefaultLauncher() (juce::URL ("https://example.invalid/manual"));
     auto* notice = dynamic_cast<juce::AlertWindow*> (juce::ModalComponentManager::getInstance()->getModalComponent (0));
     ASSERT_NE (notice, nullptr);
-    const auto* field = notice->getTextEditor ("address");
-    ASSERT_NE (field, nullptr);
-    EXPECT_EQ (field->getText(), "https://example.invalid/manual");
-    EXPECT_TRUE (field->isReadOnly());
+    ASSERT_NE (notice->getTextEditor ("address"), nullptr);
+    EXPECT_EQ (notice->getTextEditor ("address")->getText(), "https://example.invalid/manual");
+    EXPECT_TRUE (notice->getTextEditor ("address")->isReadOnly());
     notice->exitModalState (0);
     dispatchMessagesUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; });
 
