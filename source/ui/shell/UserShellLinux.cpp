@@ -50,7 +50,7 @@ namespace
                 continue;
 
             const auto candidate = folder + "/" + program;
-            struct stat info {};
+            struct stat info = {};
 
             if (stat (candidate.c_str(), &info) == 0 && S_ISREG (info.st_mode) && access (candidate.c_str(), X_OK) == 0)
                 return candidate;
@@ -222,8 +222,7 @@ namespace
         if (getresuid (&realUser, &effectiveUser, &savedUser) != 0 || getresgid (&realGroup, &effectiveGroup, &savedGroup) != 0)
             return false;
 
-        if (realUser != user.uid || effectiveUser != user.uid || savedUser != user.uid
-            || realGroup != user.gid || effectiveGroup != user.gid || savedGroup != user.gid)
+        if (realUser != user.uid || effectiveUser != user.uid || savedUser != user.uid || realGroup != user.gid || effectiveGroup != user.gid || savedGroup != user.gid)
             return false;
 
         if (getgroups ((int) user.scratch.size(), user.scratch.data()) != (int) user.scratch.size())

@@ -40,7 +40,10 @@ namespace
     class ComApartment final
     {
     public:
-        ComApartment() : result (CoInitializeEx (nullptr, COINIT_APARTMENTTHREADED)) {}
+        ComApartment()
+            : result (CoInitializeEx (nullptr, COINIT_APARTMENTTHREADED))
+        {
+        }
 
         ~ComApartment()
         {
@@ -60,13 +63,15 @@ namespace
     public:
         Variant() { VariantInit (&value); }
 
-        explicit Variant (const juce::String& text) : Variant()
+        explicit Variant (const juce::String& text)
+            : Variant()
         {
             value.vt = VT_BSTR;
             value.bstrVal = SysAllocString (text.toWideCharPointer());
         }
 
-        explicit Variant (int number) : Variant()
+        explicit Variant (int number)
+            : Variant()
         {
             value.vt = VT_I4;
             value.lVal = number;
@@ -81,8 +86,7 @@ namespace
 
     juce::Result failedAt (const char* step, HRESULT result)
     {
-        return juce::Result::fail (juce::String ("the desktop's shell cannot start it (") + step + ": 0x"
-                                   + juce::String::toHexString ((int) result) + ")");
+        return juce::Result::fail (juce::String ("the desktop's shell cannot start it (") + step + ": 0x" + juce::String::toHexString ((int) result) + ")");
     }
 
     /** SYSTEM (a deployment tool's run) has no desktop of its own; a shell object reached from it

@@ -33,8 +33,8 @@ namespace
             const auto standIn = folder / "bin/xdg-open";
             standIn.getParentDirectory().createDirectory();
             standIn.replaceWithText ("#!/bin/sh\n{ printf '%s|%s|%s|%s|%s|%s|%s\\n' \"$(id -u)\" \"$(id -g)\" \"$(id -G)\" \"$HOME\""
-                                         " \"$DISPLAY\" \"${TW_NOT_PASSED-unset}\" \"$#\"; printf '%s\\n' \"$1\"; } >> '"
-                                         + record.getFullPathName() + "'\n",
+                                     " \"$DISPLAY\" \"${TW_NOT_PASSED-unset}\" \"$#\"; printf '%s\\n' \"$1\"; } >> '" +
+                                         record.getFullPathName() + "'\n",
                                      false, false, "\n");
             standIn.setExecutePermission (true);
 
@@ -133,7 +133,8 @@ TEST_F (UserShellLinux, startsNothingAsRootWithoutAUserToBecomeAndShowsTheAddres
     EXPECT_EQ (notice->getTextEditor ("address")->getText(), "https://example.invalid/manual");
     EXPECT_TRUE (notice->getTextEditor ("address")->isReadOnly());
     notice->exitModalState (0);
-    dispatchMessagesUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; });
+    dispatchMessagesUntil ([]
+                           { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; });
 
     EXPECT_FALSE (record.exists());
 }
