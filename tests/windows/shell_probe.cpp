@@ -12,22 +12,14 @@ int wmain()
     PROCESSENTRY32W entry {};
     entry.dwSize = sizeof (entry);
     auto parent = GetCurrentProcessId(); // found in the first pass, named in the second
+    auto* record = _wfopen ((std::wstring (_wpgmptr) + L".record").c_str(), L"w");
 
     for (const auto pass : { 1, 2 })
-    {
         for (auto more = Process32FirstW (snapshot, &entry); more; more = Process32NextW (snapshot, &entry))
-        {
             if (pass == 1 && entry.th32ProcessID == GetCurrentProcessId())
                 parent = entry.th32ParentProcessID;
-
-            if (pass == 2 && entry.th32ProcessID == parent)
-            {
-                auto* record = _wfopen ((std::wstring (_wpgmptr) + L".record").c_str(), L"w");
+            else if (pass == 2 && entry.th32ProcessID == parent)
                 std::fwprintf (record, L"%ls\n", entry.szExeFile);
-                std::fclose (record);
-            }
-        }
-    }
 
-    return 0;
+    return std::fclose (record);
 }

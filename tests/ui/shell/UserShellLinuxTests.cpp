@@ -38,9 +38,6 @@ namespace
                                      false, false, "\n");
             standIn.setExecutePermission (true);
 
-            for (const auto* name : { "PATH", "SUDO_UID", "PKEXEC_UID", "TW_NOT_PASSED" })
-                saved.emplace_back (name, std::getenv (name) != nullptr ? std::optional<std::string> (std::getenv (name)) : std::nullopt);
-
             setenv ("PATH", (standIn.getParentDirectory().getFullPathName() + ":/usr/bin:/bin").toRawUTF8(), 1);
             unsetenv ("SUDO_UID");
             unsetenv ("PKEXEC_UID");
@@ -49,16 +46,15 @@ namespace
 
         void TearDown() override
         {
-            for (const auto& [name, value] : saved)
-                if (value)
-                    setenv (name.c_str(), value->c_str(), 1);
-                else
-                    unsetenv (name.c_str());
+            setenv ("PATH", path.c_str(), 1);
+
+            for (const auto* name : { "SUDO_UID", "PKEXEC_UID", "TW_NOT_PASSED" })
+                unsetenv (name);
         }
 
         TestFolder folder;
         const juce::File record = folder / "record.txt";
-        std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+        const std::string path = std::getenv ("PATH");
         const passwd nobody = *getpwnam ("nobody");
     };
 
