@@ -57,11 +57,6 @@ namespace
         const std::string path = std::getenv ("PATH");
         const passwd nobody = *getpwnam ("nobody");
     };
-
-    std::string nameOpening (const ::testing::TestParamInfo<Opening>& info)
-    {
-        return (info.param.isFolder ? "folder" : "address") + std::to_string (info.index) + info.param.userVariable;
-    }
 } // namespace
 
 TEST_P (UserShellLinux, opensAsTheDesktopUserWithTheAddressAsOneArgument)
@@ -97,22 +92,21 @@ INSTANTIATE_TEST_SUITE_P (Addresses, UserShellLinux,
                                              Opening { "PKEXEC_UID", "mailto:help@example.invalid?subject=a\"b'c;d|e", false },
                                              Opening { "SUDO_UID", "$(touch x)", true },
                                              Opening { "PKEXEC_UID", "`touch y` \"$HOME\"", true }),
-                          nameOpening);
+                          [] (const auto& info)
+                          { return (info.param.isFolder ? "folder" : "address") + std::to_string (info.index) + info.param.userVariable; });
 
 TEST_F (UserShellLinux, startsNothingAsRootWithoutAUserToBecomeAndShowsTheAddress)
 {
-    // Root again, not a number, not a user id, no such user, neither variable; then a stand-in on a
-    // relative PATH folder only.
-    for (const auto* uid : { "0", "65534; id", "-1", "4000000000", "" })
-    {
-        if (*uid != 0)
-            setenv ("SUDO_UID", uid, 1);
-        else
-            unsetenv ("SUDO_UID");
+    // Neither variable; root again, no number, no user id, no such user; the stand-in on a relative PATH.
+    EXPECT_TRUE (UserShell::openAddress ("https://example.invalid/").failed());
 
+    for (const auto* uid : { "0", "65534; id", "-1", "4000000000" })
+    {
+        setenv ("SUDO_UID", uid, 1);
         EXPECT_TRUE (UserShell::openAddress ("https://example.invalid/").failed()) << uid;
     }
 
+    unsetenv ("SUDO_UID");
     setenv ("PKEXEC_UID", std::to_string (nobody.pw_uid).c_str(), 1);
     setenv ("PATH", "bin", 1);
     const auto startFolder = juce::File::getCurrentWorkingDirectory();
