@@ -90,8 +90,9 @@ TEST_F (BundleLockTest, livesInAFolderWhoseAccessListIsSystemAndAdministratorsAl
     PACL list = nullptr;
     ASSERT_EQ (GetNamedSecurityInfoW (lockFolder.getFullPathName().toWideCharPointer(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                                       nullptr, nullptr, &list, nullptr, &descriptor), (DWORD) ERROR_SUCCESS);
-    // Each entry allows, and names SYSTEM, Administrators, or (under Wine, which makes the list up
-    // from the Unix mode bits) the one account Wine runs everything as; never Everyone or Users.
+    const juce::ScopeGuard freeDescriptor { [descriptor] { LocalFree (descriptor); } };
+
+    // Every entry allows, and names SYSTEM or Administrators: users may not even list the folder.
     juce::StringArray accounts;
 
     for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i)
@@ -108,18 +109,14 @@ TEST_F (BundleLockTest, livesInAFolderWhoseAccessListIsSystemAndAdministratorsAl
         LocalFree (text);
     }
 
-    EXPECT_FALSE (accounts.contains ("S-1-1-0") || accounts.contains ("S-1-5-32-545") || accounts.contains ("S-1-5-11"))
-        << accounts.joinIntoString (",");
+    // Wine keeps no access lists: it shows one made up from the Unix mode bits, whatever was set.
+    if (isRunningUnderWine())
+        GTEST_SKIP() << "Wine shows the list " << accounts.joinIntoString (",") << " made from the mode bits";
 
-    if (! isRunningUnderWine())
-    {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        ASSERT_TRUE (GetSecurityDescriptorControl (descriptor, &control, &revision));
-        EXPECT_NE (control & SE_DACL_PROTECTED, 0) << "inherits from Program Files";
-        accounts.sort (false);
-        EXPECT_EQ (accounts.joinIntoString (","), "Administrators,SYSTEM");
-    }
-
-    LocalFree (descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE (GetSecurityDescriptorControl (descriptor, &control, &revision));
+    EXPECT_NE (control & SE_DACL_PROTECTED, 0) << "inherits from Program Files";
+    accounts.sort (false);
+    EXPECT_EQ (accounts.joinIntoString (","), "Administrators,SYSTEM");
 }
