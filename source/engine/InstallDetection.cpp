@@ -146,8 +146,10 @@ FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::St
         }
         else
         {
+            // A module whose version cannot be read (empty, cut short, not a module at all) is
+            // damaged as surely as a missing one: only installing it again puts it right.
             status.installedVersion = juce::String (readPeFileVersion (module));
-            status.state = status.installedVersion.isNotEmpty() && status.installedVersion.compareNatural (productVersion) < 0
+            status.state = status.installedVersion.isEmpty() || status.installedVersion.compareNatural (productVersion) < 0
                                ? InstallState::NeedsUpdate
                                : InstallState::Installed;
         }

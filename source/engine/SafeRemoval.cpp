@@ -1,6 +1,7 @@
 #include "engine/SafeRemoval.h"
 
 #include "engine/FailureReason.h"
+#include "engine/RestartChain.h"
 #include "engine/WindowsApi.h"
 
 #include <cstddef>
@@ -311,10 +312,10 @@ RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::Strin
 namespace
 {
     /** What resisted removal now is scheduled for the next restart, where that is safe. */
-    RemovalOutcome leavingTheRestForTheRestart (RemovalOutcome outcome)
+    RemovalOutcome leavingTheRestForTheRestart (RemovalOutcome outcome, const juce::File& removedFrom)
     {
         if (! outcome.wasOk())
-            outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
+            outcome.leftForRestart = removeAtNextRestart (outcome.resisted, removedFrom);
 
         return outcome;
     }
@@ -322,15 +323,15 @@ namespace
 
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name)
 {
-    return leavingTheRestForTheRestart (removeTree (parent, name));
+    return leavingTheRestForTheRestart (removeTree (parent, name), parent.getPath());
 }
 
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
 {
-    return leavingTheRestForTheRestart (removeTree (path));
+    return leavingTheRestForTheRestart (removeTree (path), path.getParentDirectory());
 }
 
-bool removeAtNextRestart (const juce::Array<juce::File>& files)
+bool removeAtNextRestart (const juce::Array<juce::File>& files, const juce::File& removedFrom)
 {
 #if JUCE_WINDOWS
     auto allScheduled = true;
@@ -347,14 +348,14 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files)
         const auto [known, isNew] = safeFolders.try_emplace (folder.getFullPathName(), false);
 
         if (isNew)
-            known->second = onlyAdministratorsCanChange (folder);
+            known->second = onlyAdministratorsCanChange (folder, countFoldersTakingNoEntries (folder, removedFrom == juce::File() ? folder : removedFrom));
 
         allScheduled = known->second && MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
     }
 
     return allScheduled;
 #else
-    juce::ignoreUnused (files);
+    juce::ignoreUnused (files, removedFrom);
     return false;
 #endif
 }

@@ -45,8 +45,11 @@ RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path);
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name);
 
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is
-    elevated). Elsewhere there is no such thing: returns false. */
-bool removeAtNextRestart (const juce::Array<juce::File>& files);
+    elevated), each only where no one but administrators can change the folders on its path; the
+    folders from a file's own up to `removedFrom` (the folder whose entry this program removes;
+    by default the file's own) may not even gain entries. Elsewhere there is no such thing:
+    returns false. */
+bool removeAtNextRestart (const juce::Array<juce::File>& files, const juce::File& removedFrom = {});
 
 /** Renames `source` to `target`, which must not exist, without copying and without following a
     link at `source`. Returns 0, or the system's error code. */

@@ -1,6 +1,7 @@
 #include "engine/SettingsFile.h"
 
 #include "engine/FileNames.h"
+#include "engine/MarkupBounds.h"
 #include "engine/WindowsApi.h"
 
 #include <cstring>
@@ -30,6 +31,8 @@ namespace
     enum class FileRead
     {
         missing,
+        notAFile,
+        tooLarge,
         unreadable,
         changeableByOthers,
         read
@@ -116,11 +119,12 @@ namespace
                                             FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, error);
 
             if (file == nullptr)
-                return error == ERROR_FILE_NOT_FOUND ? FileRead::missing : FileRead::unreadable;
+                return error == ERROR_FILE_NOT_FOUND ? FileRead::missing : findWhatStandsAt (name);
 
             BY_HANDLE_FILE_INFORMATION info {};
             constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-            bool ok = GetFileType (file) == FILE_TYPE_DISK && GetFileInformationByHandle (file, &info) && (info.dwFileAttributes & notAFile) == 0;
+            const auto isFile = GetFileType (file) == FILE_TYPE_DISK && GetFileInformationByHandle (file, &info) && (info.dwFileAttributes & notAFile) == 0;
+            bool ok = isFile;
 
             if (ok && mustBeAdministrators && ! (onlyAdministrators && onlyAdministratorsCanChangeOpened (file, AdministeredObject::file)))
             {
@@ -146,11 +150,13 @@ namespace
 
             const auto file = ::openat (descriptor, name.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
 
+            // O_NOFOLLOW refuses a link at the name with ELOOP.
             if (file < 0)
-                return errno == ENOENT ? FileRead::missing : FileRead::unreadable;
+                return errno == ENOENT ? FileRead::missing : errno == ELOOP ? FileRead::notAFile : FileRead::unreadable;
 
             struct stat info = {};
-            bool ok = ::fstat (file, &info) == 0 && S_ISREG (info.st_mode);
+            const auto isFile = ::fstat (file, &info) == 0 && S_ISREG (info.st_mode);
+            bool ok = isFile;
 
             if (ok && mustBeAdministrators && ! (onlyAdministrators && isOnlyRoots (info)))
             {
@@ -176,8 +182,14 @@ namespace
             ::close (file);
            #endif
 
-            if (! ok || total > (size_t) Settings::maximumFileSize)
+            if (! isFile)
+                return FileRead::notAFile;
+
+            if (! ok)
                 return FileRead::unreadable;
+
+            if (total > (size_t) Settings::maximumFileSize)
+                return FileRead::tooLarge;
 
             bytes.setSize (total);
             return FileRead::read;
@@ -258,6 +270,22 @@ namespace
 
     private:
        #if JUCE_WINDOWS
+        /** After an open of `name` as a file failed: whether a folder or a link stands there. */
+        FileRead findWhatStandsAt (const juce::String& name) const
+        {
+            DWORD error = 0;
+            const auto entry = openRelative (handle, name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             FILE_OPEN, FILE_OPEN_REPARSE_POINT, error);
+            BY_HANDLE_FILE_INFORMATION info {};
+
+            if (entry == nullptr)
+                return FileRead::unreadable;
+
+            const auto isFile = GetFileInformationByHandle (entry, &info) && (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+            CloseHandle (entry);
+            return isFile ? FileRead::unreadable : FileRead::notAFile;
+        }
+
         HANDLE handle = INVALID_HANDLE_VALUE;
        #else
         /** Owned by root and writable by no one else; a folder may be writable by others when it is
@@ -459,6 +487,10 @@ namespace
         if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
             return {};
 
+        // The parser's recursion must not meet a text that could exhaust the stack.
+        if (MarkupBounds::findExcess (text).isNotEmpty())
+            return {};
+
         const auto declaration = text.indexOf ("<?");
 
         if (declaration >= 0 && (text.substring (0, declaration).trim().isNotEmpty() || text.indexOf (declaration + 2, "<?") >= 0))
@@ -636,6 +668,9 @@ namespace
         {
             case FileRead::read:
             {
+                if (const auto excess = MarkupBounds::findExcess (Settings::decodeText (bytes.getData(), bytes.getSize())); excess.isNotEmpty())
+                    return Settings::ignoredBecause + excess;
+
                 const auto values = Settings::readFolderValues (bytes.getData(), bytes.getSize());
 
                 for (size_t i = 0; i < values.size(); ++i)
@@ -656,8 +691,14 @@ namespace
             case FileRead::changeableByOthers:
                 return Settings::ignoredAsChangeableByUsers;
 
+            case FileRead::notAFile:
+                return Settings::ignoredAsNotAPlainFile;
+
+            case FileRead::tooLarge:
+                return Settings::ignoredAsTooLarge;
+
             case FileRead::unreadable:
-                return {};
+                return Settings::ignoredAsUnreadable;
 
             case FileRead::missing:
                 break;
