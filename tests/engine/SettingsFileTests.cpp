@@ -332,7 +332,7 @@ TEST_F (SettingsFileTest, markupBeyondTheBoundsIsIgnoredWithANoticeAndWithinThem
 
     for (const auto& [body, reason] : cases)
     {
-        writeSettings ("<Plugin_Manager_Settings VST3_Path=\"" + path ("Mine") + "\">" + body + "</Plugin_Manager_Settings>");
+        writeSettings ("<Plugin_Manager_Settings VST3_Path=\"" + juce::String (path ("Mine")) + "\">" + body + "</Plugin_Manager_Settings>");
         auto folders = defaults;
 
         EXPECT_EQ (applySettingsFile (settingsFolder, folders), reason.isEmpty() ? juce::String() : Settings::ignoredBecause + reason);
