@@ -262,8 +262,10 @@ namespace CommandLine
                     case BundleCheck::Outcome::differs:
                     {
                         const auto status = detectFormatStatus (folder, setup.productName, setup.productVersion, i);
+                        const auto installed = status.installedVersion.isNotEmpty() ? status.installedVersion
+                                                                                    : juce::String ("module has no readable version:");
                         const auto outdated = status.state == InstallState::NeedsUpdate
-                                                  ? " (the installed " + status.installedVersion + " NEEDS UPDATE to " + setup.productVersion + ")"
+                                                  ? " (the installed " + installed + " NEEDS UPDATE to " + setup.productVersion + ")"
                                                   : juce::String();
                         output.out (name + " differs: " + listDifferences (check) + outdated);
                         exitCode = getMoreSevere (exitCode, formatFailed);

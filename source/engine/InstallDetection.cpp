@@ -61,8 +61,10 @@ FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::St
         }
         else
         {
+            // A module whose version cannot be read (empty, cut short, not a module at all) is
+            // damaged as surely as a missing one: only installing it again puts it right.
             status.installedVersion = juce::String (readPeFileVersion (module));
-            status.state = status.installedVersion.isNotEmpty() && Version (status.installedVersion) < Version (productVersion)
+            status.state = status.installedVersion.isEmpty() || Version (status.installedVersion) < Version (productVersion)
                                ? InstallState::NeedsUpdate
                                : InstallState::Installed;
         }

@@ -12,7 +12,8 @@ struct FormatStatus
 };
 
 /** The installed state of a format (0..2) in its install folder, compared with productVersion.
-    A bundle whose module file is missing needs an update. Reads the disk and changes nothing. */
+    A bundle whose module file is missing, or has no version that can be read, needs an update.
+    Reads the disk and changes nothing. */
 FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::String& productName,
                                  const juce::String& productVersion, int formatIndex);
 

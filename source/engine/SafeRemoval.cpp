@@ -14,10 +14,10 @@ RemovalOutcome removeTree (const juce::File& path, const std::function<void (con
 namespace
 {
     /** What resisted removal now is scheduled for the next restart, where that is safe. */
-    RemovalOutcome leavingTheRestForTheRestart (RemovalOutcome outcome)
+    RemovalOutcome leavingTheRestForTheRestart (RemovalOutcome outcome, const juce::File& removedFrom)
     {
         if (! outcome.wasOk())
-            outcome.leftForRestart = removeAtNextRestart (outcome.resisted);
+            outcome.leftForRestart = removeAtNextRestart (outcome.resisted, removedFrom);
 
         return outcome;
     }
@@ -25,10 +25,10 @@ namespace
 
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name)
 {
-    return leavingTheRestForTheRestart (removeTree (parent, name));
+    return leavingTheRestForTheRestart (removeTree (parent, name), parent.getPath());
 }
 
 RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path)
 {
-    return leavingTheRestForTheRestart (removeTree (path));
+    return leavingTheRestForTheRestart (removeTree (path), path.getParentDirectory());
 }

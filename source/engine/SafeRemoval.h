@@ -57,5 +57,8 @@ RemovalOutcome removeTreeNowOrAtRestart (const juce::File& path);
 RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, const juce::String& name);
 
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is
-    elevated). Elsewhere there is no such thing: returns false. */
-bool removeAtNextRestart (const juce::Array<juce::File>& files);
+    elevated), each only where no one but administrators can change the folders on its path; the
+    folders from a file's own up to `removedFrom` (the folder whose entry this program removes;
+    by default the file's own) may not even gain entries. Elsewhere there is no such thing:
+    returns false. */
+bool removeAtNextRestart (const juce::Array<juce::File>& files, const juce::File& removedFrom = {});

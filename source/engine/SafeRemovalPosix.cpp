@@ -105,7 +105,7 @@ RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::Strin
     return remover.outcome;
 }
 
-bool removeAtNextRestart (const juce::Array<juce::File>&)
+bool removeAtNextRestart (const juce::Array<juce::File>&, const juce::File&)
 {
     // Linux removes a file in use at once: nothing is ever left for a restart.
     return false;

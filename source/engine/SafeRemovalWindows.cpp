@@ -1,5 +1,6 @@
 #include "engine/SafeRemoval.h"
 
+#include "engine/RestartChain.h"
 #include "engine/fs/NtFiles.h"
 
 #include <map>
@@ -141,7 +142,7 @@ RemovalOutcome removeTree (const DurableFiles::Folder& parent, const juce::Strin
     return remover.outcome;
 }
 
-bool removeAtNextRestart (const juce::Array<juce::File>& files)
+bool removeAtNextRestart (const juce::Array<juce::File>& files, const juce::File& removedFrom)
 {
     auto allScheduled = true;
 
@@ -157,7 +158,7 @@ bool removeAtNextRestart (const juce::Array<juce::File>& files)
         const auto [known, isNew] = safeFolders.try_emplace (folder.getFullPathName(), false);
 
         if (isNew)
-            known->second = onlyAdministratorsCanChange (folder);
+            known->second = onlyAdministratorsCanChange (folder, countFoldersTakingNoEntries (folder, removedFrom == juce::File() ? folder : removedFrom));
 
         allScheduled = known->second && MoveFileExW (file.getFullPathName().toWideCharPointer(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) && allScheduled;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/Elevation.h"
 #include "engine/FileNames.h"
+#include "engine/MarkupBounds.h"
 #include "engine/fs/NewFile.h"
 #include "engine/fs/ReadableFile.h"
 
@@ -22,6 +23,8 @@ namespace
     enum class FileRead
     {
         missing,
+        notAFile,
+        tooLarge,
         unreadable,
         changeableByOthers,
         read
@@ -61,6 +64,9 @@ namespace
             if (file.getStatus() == DurableFiles::ReadableFile::Status::missing)
                 return FileRead::missing;
 
+            if (file.getStatus() == DurableFiles::ReadableFile::Status::notAFile)
+                return FileRead::notAFile;
+
             if (! file.isOpen())
                 return FileRead::unreadable;
 
@@ -84,7 +90,7 @@ namespace
             }
 
             if (total > (size_t) Settings::maximumFileSize)
-                return FileRead::unreadable;
+                return FileRead::tooLarge;
 
             bytes.setSize (total);
             return FileRead::read;
@@ -288,6 +294,10 @@ namespace
         if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
             return {};
 
+        // The parser's recursion must not meet a text that could exhaust the stack.
+        if (MarkupBounds::findExcess (text).isNotEmpty())
+            return {};
+
         const auto declaration = text.indexOf ("<?");
 
         if (declaration >= 0 && (text.substring (0, declaration).trim().isNotEmpty() || text.indexOf (declaration + 2, "<?") >= 0))
@@ -375,6 +385,9 @@ namespace
         {
             case FileRead::read:
             {
+                if (const auto excess = MarkupBounds::findExcess (Settings::decodeText (bytes.getData(), bytes.getSize())); excess.isNotEmpty())
+                    return Settings::ignoredBecause + excess;
+
                 const auto values = Settings::readFolderValues (bytes.getData(), bytes.getSize());
 
                 for (size_t i = 0; i < values.size(); ++i)
@@ -395,8 +408,14 @@ namespace
             case FileRead::changeableByOthers:
                 return Settings::ignoredAsChangeableByUsers;
 
+            case FileRead::notAFile:
+                return Settings::ignoredAsNotAPlainFile;
+
+            case FileRead::tooLarge:
+                return Settings::ignoredAsTooLarge;
+
             case FileRead::unreadable:
-                return {};
+                return Settings::ignoredAsUnreadable;
 
             case FileRead::missing:
                 break;

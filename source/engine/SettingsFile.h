@@ -50,6 +50,10 @@ namespace Settings
 
     /** Why a settings file was not used, or the defaults not written, as the run tells it. */
     constexpr const char* ignoredAsChangeableByUsers = "settings file ignored: users who are not administrators can change it";
+    constexpr const char* ignoredAsNotAPlainFile = "settings file ignored: it is not a plain file";
+    constexpr const char* ignoredAsTooLarge = "settings file ignored: it is larger than 1 MiB";
+    constexpr const char* ignoredAsUnreadable = "settings file ignored: it cannot be read";
+    constexpr const char* ignoredBecause = "settings file ignored: "; // followed by MarkupBounds' reason
     constexpr const char* notWrittenIntoAFolderUsersCanChange = "settings file not written: users who are not administrators can change its folder";
 } // namespace Settings
 
@@ -70,8 +74,9 @@ namespace Settings
     (Linux: owned by root and writable by no one else, or sticky; on Windows a settings folder that
     is a junction or link is never trusted). The file is parsed from memory,
     so nothing else is ever opened. A file that cannot be read that way (a folder, a FIFO, a device,
-    a link), one that is not XML, one with a document type declaration and one that others can
-    change are ignored and left as they are.
+    a link), one that is not XML, one with a document type declaration, one beyond MarkupBounds and
+    one that others can change are ignored and left as they are; each but a text that is not XML
+    or declares a document type is named by a notice.
 
     Writing creates no folder at all: when the settings folder is missing, nothing is written and
     the next start tries again. Under Trust::administratorsOnly nothing is written into a folder

@@ -36,10 +36,11 @@ bool onlyAdministratorsCanChange (const void* securityDescriptor, AdministeredOb
     (Named apart: a HANDLE and a security descriptor are both void pointers.) */
 bool onlyAdministratorsCanChangeOpened (HANDLE handle, AdministeredObject object);
 
-/** Whether only administrators can change `folder` (not even add entries) and every folder above
-    it (not remove, rename or re-permission anything): what a path must be before SYSTEM follows
-    it at boot. */
-bool onlyAdministratorsCanChange (const juce::File& folder);
+/** Whether only administrators can change `folder` and the folders above it: the first
+    `foldersTakingNoEntries` of them, from `folder` up, not even by adding entries (see
+    countFoldersTakingNoEntries), the rest by removing, renaming or re-permissioning nothing: what
+    a path must be before SYSTEM follows it at boot. */
+bool onlyAdministratorsCanChange (const juce::File& folder, int foldersTakingNoEntries = 1);
 
 /** Whether this program runs under Wine (whose ntdll exports wine_get_version; Windows' own does
     not). Only for what Wine does differently, never to relax a check on Windows. */

@@ -124,14 +124,14 @@ bool onlyAdministratorsCanChangeOpened (HANDLE handle, AdministeredObject object
     return only;
 }
 
-bool onlyAdministratorsCanChange (const juce::File& folder)
+bool onlyAdministratorsCanChange (const juce::File& folder, int foldersTakingNoEntries)
 {
-    // The folder itself may gain no entries either: one removed later could come back as a
-    // junction. Above it, entries that exist can only be taken away or renamed.
-    auto object = AdministeredObject::folderAndItsEntries;
-
+    // The folders whose entries this program removes may gain no entries either: one removed
+    // later could come back as a junction. Above them, entries that exist can only be taken away
+    // or renamed.
     for (auto f = folder;; f = f.getParentDirectory())
     {
+        const auto object = foldersTakingNoEntries-- > 0 ? AdministeredObject::folderAndItsEntries : AdministeredObject::folder;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
 
         if (GetNamedSecurityInfoW (f.getFullPathName().toWideCharPointer(), SE_FILE_OBJECT,
@@ -147,8 +147,6 @@ bool onlyAdministratorsCanChange (const juce::File& folder)
 
         if (f.getParentDirectory() == f)
             return true;
-
-        object = AdministeredObject::folder;
     }
 }
 

@@ -212,6 +212,12 @@ cp "$outdated_module" "${bundles[0]}/Contents/x86_64-win/Morvane4.vst3"
 run 1 --verify VST3
 same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed (the installed 4.0.1.0 NEEDS UPDATE to 4.0.2)"
 note "--verify: three matches (nothing changed on disk), a changed byte, a missing and an extra file, NEEDS UPDATE: exit 1; not installed: exit 0"
+printf 'text' >"${bundles[0]}/Contents/x86_64-win/Morvane4.vst3"
+run 0 --status
+grep -qxF "VST3	NEEDS UPDATE		${bundles[0]}" "$work/out" || fail "a module of four bytes of text did not read NEEDS UPDATE: $(cat "$work/out")"
+run 1 --verify vst3
+same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed (the installed module has no readable version: NEEDS UPDATE to 4.0.2)"
+note "a module of no readable version: NEEDS UPDATE in --status, changed in --verify"
 
 #===========================================================================================# Exit codes deployment tools act on, each from a real situation and with its output line.
 
@@ -281,6 +287,22 @@ status_with_defaults
 [ "$(awk -F '\t' 'NF != 4' "$work/out" | wc -l)" = 0 ] || fail "--status printed a line without four fields"
 [ -z "$(find "$work" -name '*[[:cntrl:]]*')" ] || fail "a folder with a control character in its name was made"
 note "control characters in folder values: the defaults, three lines of four fields"
+
+# A settings file the reader must not take (as root, root's own): every command says why on stderr.
+for reason in "its elements nest deeper than 32 levels" "it is larger than 1 MiB" "it is not a plain file"; do
+    rm -rf "$settings_file"
+    case $reason in
+        its*) /usr/bin/python3 -c 'print("<a>" * 300000, end="")' >"$settings_file" ;; # once a stack overflow
+        *MiB) head -c 1100000 /dev/zero | tr '\0' ' ' >"$settings_file" ;;
+        *) mkdir "$settings_file" ;;
+    esac
+    status_with_defaults
+    same_lines "$work/err" "tw_installer: settings file ignored: $reason"
+    HOME=$work/home run 0 --verify all
+    same_lines "$work/err" "tw_installer: settings file ignored: $reason"
+done
+rm -rf "$settings_file"
+note "settings files too deep, too large and a folder: ignored with a line on stderr, the defaults used"
 
 # Root trusts only a settings file that no one else can change: one others may write is ignored,
 # said on stderr and in the log, and left as it is.

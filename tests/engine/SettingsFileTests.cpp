@@ -250,7 +250,9 @@ TEST_F (SettingsFileTest, anOversizedFileIsIgnoredAndLeftUntouched)
                    + "</Plugin_Manager_Settings>");
     ASSERT_GT (settingsFile.getSize(), Settings::maximumFileSize);
 
-    EXPECT_EQ (apply(), defaults);
+    auto folders = defaults;
+    EXPECT_EQ (applySettingsFile (settingsFolder, folders), Settings::ignoredAsTooLarge);
+    EXPECT_EQ (folders, defaults);
     EXPECT_FALSE ((folder / "Mine").exists());
 }
 
@@ -316,6 +318,28 @@ TEST_F (SettingsFileTest, aDocumentTypeMakesTheFileMalformedAndNoOtherFileIsRead
     }
 }
 
+// The parser recurses per nested element: a text beyond the bounds never reaches it, and says so.
+TEST_F (SettingsFileTest, markupBeyondTheBoundsIsIgnoredWithANoticeAndWithinThemIsRead)
+{
+    const auto nested = [] (int depth, const char* open) { return juce::String::repeatedString (open, depth) + juce::String::repeatedString ("</a>", depth); };
+    const std::pair<juce::String, juce::String> cases[] = {
+        { juce::String::repeatedString ("<a>", 300000), "its elements nest deeper than 32 levels" }, // unclosed, 900 KB
+        { nested (32, "<a>"), "its elements nest deeper than 32 levels" }, // in the root: 33 levels
+        { nested (32, "<a x=\"/>\">"), "its elements nest deeper than 32 levels" }, // "/>" inside a value closes nothing
+        { juce::String::repeatedString ("<a/>", 1024), "it holds more than 1024 elements" },
+        { nested (31, "<a>") + "<!-- </a></a> --><![CDATA[</a>]]>" + juce::String::repeatedString ("<a/>", 990), "" }, // 32 levels, 1024 openings
+    };
+
+    for (const auto& [body, reason] : cases)
+    {
+        writeSettings ("<Plugin_Manager_Settings VST3_Path=\"" + juce::String (path ("Mine")) + "\">" + body + "</Plugin_Manager_Settings>");
+        auto folders = defaults;
+
+        EXPECT_EQ (applySettingsFile (settingsFolder, folders), reason.isEmpty() ? juce::String() : Settings::ignoredBecause + reason);
+        EXPECT_EQ (folders[0] == defaults[0], reason.isNotEmpty()) << reason;
+    }
+}
+
 //==============================================================================
 #if ! JUCE_WINDOWS
 namespace
@@ -331,7 +355,7 @@ namespace
     }
 
     /** Runs applySettingsFile in a child process and returns the folders it settled on, one full
-        path a line; or "no answer" when the child blocked, read without end (its memory is
+        path a line, and its notice; or "no answer" when the child blocked, read without end (its memory is
         capped) or died. A broken reader then fails the test instead of hanging the suite. */
     juce::String applyInChild (const juce::File& settingsFolder, const std::array<juce::File, numFormats>& defaults)
     {
@@ -352,8 +376,8 @@ namespace
             try
             {
                 auto folders = defaults;
-                applySettingsFile (settingsFolder, folders);
-                const auto answer = linesOf (folders);
+                const auto notice = applySettingsFile (settingsFolder, folders);
+                const auto answer = linesOf (folders) + notice;
                 const auto written = ::write (fds[1], answer.toRawUTF8(), answer.getNumBytesAsUTF8());
                 ::_exit (written == (ssize_t) answer.getNumBytesAsUTF8() ? 0 : 1);
             }
@@ -423,7 +447,7 @@ TEST_P (UnreadableSettingsTest, givesTheDefaultsAtOnceAndIsLeftAsItIs)
     struct stat before = {};
     ASSERT_EQ (::lstat (settingsFile.getFullPathName().toRawUTF8(), &before), 0);
 
-    EXPECT_EQ (applyInChild (settingsFolder, defaults), linesOf (defaults));
+    EXPECT_EQ (applyInChild (settingsFolder, defaults), linesOf (defaults) + Settings::ignoredAsNotAPlainFile);
 
     struct stat after = {};
     ASSERT_EQ (::lstat (settingsFile.getFullPathName().toRawUTF8(), &after), 0);

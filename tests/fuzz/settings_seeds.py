@@ -18,6 +18,10 @@ seeds = {
     'posix-utf8.xml': posix.encode('utf-8'),
     'stray-byte.xml': b'<P VST3_Path="/a&\xff',
     'overlong-and-surrogate.xml': b'<P VST3_Path="/a\xc0\xaf\xed\xa0\x80b" CLAP_Path="/c\xe2\x82"/>',
+    # Beyond the bounds the parser may meet: deep nesting once overflowed the stack at every start.
+    'deep-unclosed.xml': b'<a>' * 3000, # the 300,000 of a crash in the unit tests; small seeds keep the run fast
+    'deep-behind-quoted-tag-ends.xml': b'<P VST3_Path="/a">' + b'<a x="/>">' * 40 + b'</a>' * 40 + b'</P>',
+    'many-elements.xml': b'<P VST3_Path="/a">' + b'<a/>' * 1100 + b'</P>',
     'lone-surrogates-utf16le.xml': b'\xff\xfe' + '<P VST3_Path="/a'.encode('utf-16-le') + b'\x00\xd8' + '"/>'.encode('utf-16-le') + b'\x00\xdc',
 }
 

@@ -6,6 +6,7 @@
 // without it that picture is skipped. SIZE is the view's width and height (600 when left out). The
 // installer's folders point into a temporary folder that is removed at the end.
 #include "ui/main/MainComponent.h"
+#include "engine/BundleInstaller.h"
 #include "engine/DurableFiles.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -160,8 +161,10 @@ namespace
         renderProgress (locations, size, outFolder.getChildFile ("progress.png"), ok);
         root.getChildFile ("Common Files").deleteRecursively();
 
-        // A CLAP file without a version: installed.
-        root.getChildFile ("Common Files/CLAP/Morvane4.clap").create();
+        // The carried CLAP: installed.
+        const auto archives = getCarriedArchives();
+        root.getChildFile ("Common Files/CLAP").createDirectory();
+        ok = installBundle (root.getChildFile ("Common Files/CLAP"), getBundleName (Product::name, 1), archives[1].data, archives[1].size).wasOk() && ok;
         render ("one_installed", [] (MainComponent&) {});
         root.getChildFile ("Common Files/CLAP/Morvane4.clap").deleteFile();
 

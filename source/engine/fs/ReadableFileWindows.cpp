@@ -74,6 +74,14 @@ namespace DurableFiles
                                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, error);
 
         file.status = examine (file.handle, error, file.size);
+
+        // A folder at the name fails as "access denied": what stands there tells it apart.
+        if (file.status == Status::unreadable && folder.isOpen())
+        {
+            const auto kind = getEntryKind (folder, name);
+            file.status = kind == EntryKind::folder || kind == EntryKind::link ? Status::notAFile : file.status;
+        }
+
         return file;
     }
 

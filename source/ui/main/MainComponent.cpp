@@ -1,5 +1,7 @@
 #include "ui/main/MainComponent.h"
 
+#include "engine/OwnLeftover.h"
+
 #include "ui/main/KeyWatcher.h"
 #include "ui/main/ShutdownBlock.h"
 #include "ui/style/Drawing.h"
@@ -7,10 +9,6 @@
 
 #include <BinaryData.h>
 
-#if ! JUCE_WINDOWS
- #include <sys/stat.h>
- #include <unistd.h>
-#endif
 
 namespace
 {
@@ -50,6 +48,8 @@ MainComponent::MainComponent (const SystemLocations& locations)
     productName = setup.productName;
     productVersion = setup.productVersion;
     settingsFolder = setup.settingsFolder;
+    settingsNotice = setup.settingsNotice.isEmpty() ? juce::String()
+                                                    : setup.settingsNotice.substring (0, 1).toUpperCase() + setup.settingsNotice.substring (1) + ".";
     installFolders = setup.installFolders;
     selected = findPresentBundles (setup);
 
@@ -79,7 +79,15 @@ MainComponent::MainComponent (const SystemLocations& locations)
     addAndMakeVisible (*hintLabel);
     hintLabel->setJustificationType (juce::Justification::centred);
     hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha (Faces::alphaHalf));
-    hintLabel->setText (applicationVersion, juce::dontSendNotification);
+    hintLabel->setText (settingsNotice.isNotEmpty() ? settingsNotice : juce::String (applicationVersion), juce::dontSendNotification);
+
+    // Said once the window is up, through whatever `announce` is by then.
+    if (settingsNotice.isNotEmpty())
+        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<MainComponent> (this)]
+                                         {
+                                             if (safe != nullptr)
+                                                 safe->announce (safe->settingsNotice);
+                                         });
 
     // A click on no control leaves the focus where it is, as it leaves everything else.
     setMouseClickGrabsKeyboardFocus (false);
@@ -89,21 +97,6 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
     setSize (600, 600);
 }
-
-namespace
-{
-    /** A plain file that this account made: in a temporary folder that others share, never
-        another user's file or a link someone put there. */
-    bool isOwnPlainFile (const juce::File& file)
-    {
-       #if JUCE_WINDOWS
-        return file.existsAsFile() && ! file.isSymbolicLink();
-       #else
-        struct stat info {};
-        return ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode) && info.st_uid == ::geteuid();
-       #endif
-    }
-} // namespace
 
 MainComponent::~MainComponent()
 {
@@ -120,14 +113,10 @@ MainComponent::~MainComponent()
     keyboardFocusShown = false;
     keyWatcher = nullptr;
 
-    // A leftover of older installers of this maker; only a file of that name is removed.
+    // A leftover of older installers of this maker: only this account's own plain file of that
+    // name, in a temporary folder that others may share.
     if (temporaryFolder != juce::File())
-    {
-        const auto script = temporaryFolder.getChildFile ("script.sh");
-
-        if (isOwnPlainFile (script))
-            script.deleteFile();
-    }
+        removeOwnPlainFile (temporaryFolder, "script.sh");
 }
 
 std::unique_ptr<juce::TextButton> MainComponent::createButton (const MainControl& control)

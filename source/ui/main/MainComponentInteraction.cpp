@@ -23,6 +23,7 @@ namespace
         owner.supportPanel = std::make_unique<SupportPanel>();
         owner.addAndMakeVisible (*owner.supportPanel);
         owner.supportPanel->settingsFolderPath = owner.settingsFolder.getFullPathName();
+        owner.supportPanel->settingsNotice = owner.settingsNotice;
         owner.supportPanel->productName = owner.productName;
         owner.supportPanel->productVersion = owner.productVersion;
         owner.supportPanel->launchURL = owner.launchURL;

@@ -92,7 +92,7 @@ juce::String SupportPanel::getAboutText() const
     return juce::String ("The Tarnwick Plugin Manager v") + applicationVersion
          + " cross-platform installater. \nFeel free to drop us a line if you have any suggestions or questions "
            "concerning its use. You can edit the default installation paths in the text file found at "
-         + settingsFolderPath + "/PluginManagerSettings.txt";
+         + settingsFolderPath + "/PluginManagerSettings.txt" + (settingsNotice.isNotEmpty() ? "\n" + settingsNotice : juce::String());
 }
 
 void SupportPanel::paint (juce::Graphics& g)

@@ -26,6 +26,7 @@ public:
 
     //==============================================================================
     juce::String settingsFolderPath;
+    juce::String settingsNotice; // why this start ignored the settings file, as a sentence; usually empty
     juce::String productName;
     juce::String productVersion;
     std::unique_ptr<TransparentButton> mailButton;
@@ -42,7 +43,8 @@ public:
     /** The one-line rights notice at the bottom. */
     static const juce::String rightsNotice;
 
-    /** The about text: the installer's version and the settings file's full path. */
+    /** The about text: the installer's version, the settings file's full path and, when this
+        start ignored it, why. */
     juce::String getAboutText() const;
 
 private:

@@ -87,6 +87,7 @@ TEST_F (MainComponentInstallTest, uninstallRemovesOnlyTheSelectedBundles)
                                 "Common Files/Avid/Audio/Plug-Ins/Morvane4.aaxplugin/Contents/x64/Morvane4.aaxplugin" })
         (folder / bundle).create();
 
+    ASSERT_TRUE (modulesFolder.getChildFile ("module-4.0.2.0.dll").copyFileTo (folder / "Common Files/CLAP/Morvane4.clap"));
     MainComponent component (locations);
     ASSERT_EQ (component.selected, (std::array<bool, numFormats> { true, true, true }));
     component.selected[1] = false;
@@ -97,7 +98,7 @@ TEST_F (MainComponentInstallTest, uninstallRemovesOnlyTheSelectedBundles)
 
     EXPECT_TRUE (component.runReport.allSucceeded());
     EXPECT_EQ (component.detectInstallState (0).statusText, "NOT INSTALLED");
-    EXPECT_EQ (component.detectInstallState (1).statusText, "INSTALLED");
+    EXPECT_EQ (component.detectInstallState (1).statusText, "v4.0.2.0 INSTALLED");
     EXPECT_EQ (component.detectInstallState (2).statusText, "NOT INSTALLED");
     EXPECT_TRUE ((folder / "Common Files/VST3").isDirectory());
 }

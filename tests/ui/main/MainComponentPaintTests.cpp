@@ -82,7 +82,11 @@ namespace
 class MainComponentPaintTest : public TestLocationsFixture
 {
 protected:
-    void installClapFile() { (folder / "Common Files/CLAP/Morvane4.clap").create(); }
+    void installClapFile()
+    {
+        ASSERT_TRUE ((folder / "Common Files/CLAP").createDirectory().wasOk());
+        ASSERT_TRUE (juce::File (TW_PE_MODULES_DIR).getChildFile ("module-4.0.2.0.dll").copyFileTo (folder / "Common Files/CLAP/Morvane4.clap"));
+    }
 
     /** A VST3 bundle whose module carries file version 4.0.1.0. */
     void installOutdatedVst3()

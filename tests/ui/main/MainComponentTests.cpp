@@ -1,5 +1,6 @@
 #include "ui/main/TestLocations.h"
 #include "ui/main/MainComponent.h"
+#include "ui/main/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,23 @@ TEST_F (MainComponentTest, removesALeftoverScriptFileButNotAFolderOfThatName)
     script.createDirectory();
     std::make_unique<MainComponent> (locations).reset();
     EXPECT_TRUE (script.isDirectory());
+}
+
+TEST_F (MainComponentTest, tellsAnIgnoredSettingsFileOnTheHintLineAloudAndInTheSupportPanel)
+{
+    ASSERT_TRUE ((folder / "ProgramData/Tarnwick/PluginManagerSettings.txt").createDirectory().wasOk());
+    MainComponent component (locations);
+    juce::StringArray heard;
+    component.announce = [&heard] (const juce::String& text) { heard.add (text); };
+    const juce::String sentence ("Settings file ignored: it is not a plain file.");
+
+    EXPECT_EQ (component.hintLabel->getText(), sentence);
+    EXPECT_TRUE (dispatchMessagesUntil ([&heard] { return ! heard.isEmpty(); }));
+    EXPECT_EQ (heard, juce::StringArray (sentence));
+
+    component.buttonClicked (component.tabButtons[3].get());
+    ASSERT_NE (component.supportPanel, nullptr);
+    EXPECT_TRUE (component.supportPanel->getAboutText().endsWith ("\n" + sentence));
 }
 
 struct GridCase
