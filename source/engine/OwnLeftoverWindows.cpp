@@ -1,6 +1,6 @@
 #include "engine/OwnLeftover.h"
 
-#include "engine/WindowsApi.h"
+#include "engine/fs/NtFiles.h"
 
 #include <aclapi.h>
 

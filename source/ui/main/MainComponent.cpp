@@ -18,6 +18,24 @@ namespace
     }
 } // namespace
 
+namespace
+{
+    /** What the start could not do as usual (a settings file ignored, a repair left to another
+        copy), each as a sentence. */
+    juce::String describeStartNotices (const InstallerSetup& setup)
+    {
+        juce::StringArray notices (setup.repairNotices);
+
+        if (setup.settingsNotice.isNotEmpty())
+            notices.insert (0, setup.settingsNotice);
+
+        for (auto& notice : notices)
+            notice = notice.substring (0, 1).toUpperCase() + notice.substring (1) + ".";
+
+        return notices.joinIntoString (" ");
+    }
+} // namespace
+
 MainComponent::MainComponent()
     : MainComponent (SystemLocations::fromSystem())
 {
@@ -48,8 +66,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
     productName = setup.productName;
     productVersion = setup.productVersion;
     settingsFolder = setup.settingsFolder;
-    settingsNotice = setup.settingsNotice.isEmpty() ? juce::String()
-                                                    : setup.settingsNotice.substring (0, 1).toUpperCase() + setup.settingsNotice.substring (1) + ".";
+    settingsNotice = describeStartNotices (setup);
     installFolders = setup.installFolders;
     selected = findPresentBundles (setup);
 

@@ -135,7 +135,7 @@ public:
     juce::URL websiteURL;
     juce::URL manualURL;
     juce::File settingsFolder;
-    juce::String settingsNotice; // why the settings file was ignored or not written, as a sentence; usually empty
+    juce::String settingsNotice; // why the settings file was ignored or not written, and which repair was left undone, as sentences; usually empty
     bool uninstallMode = false;
     bool runFinished = false;
     bool askedToSelectFirst = false; // INSTALL was clicked with nothing selected
