@@ -4,6 +4,7 @@
 #include "engine/BundleVerify.h"
 #include "engine/InstallDetection.h"
 #include "engine/InstalledEntry.h"
+#include "engine/OtherCopies.h"
 
 #include <algorithm>
 #include <iterator>
@@ -124,9 +125,10 @@ namespace CommandLine
             if (options.action == Action::repair)
                 formats = findPresentBundles (setup);
 
-            const auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
-                                            getCarriedArchives());
-            juce::StringArray outcomes;
+            auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
+                                      getCarriedArchives());
+            findOtherCopies (report, setup.productName, locations.hostFolders);
+            juce::StringArray outcomes, copies;
 
             for (const auto& outcome : report.outcomes)
             {
@@ -138,13 +140,27 @@ namespace CommandLine
                 else if (! options.quiet)
                     output.out (line);
 
-                // Even a quiet run says what waits for a restart: someone has to restart.
-                for (const auto& restartLine : report.describeRestart (outcome))
+                // Even a quiet run says what waits for a restart, or for a host to be restarted:
+                // someone has to restart it.
+                auto restartLines = report.describeRestart (outcome);
+                restartLines.addArray (report.describeStillOpen (outcome));
+
+                for (const auto& restartLine : restartLines)
                 {
                     outcomes.add (restartLine);
                     output.out (restartLine);
                 }
+
+                for (const auto& copy : outcome.otherCopies)
+                    copies.add (describeOtherCopy (copy));
             }
+
+            // After the formats' lines; a user's own copy is said but never changes the exit code.
+            for (const auto& line : copies)
+                if (! options.quiet)
+                    output.out (line);
+
+            outcomes.addArray (copies);
 
             if (options.action == Action::repair && report.outcomes.isEmpty() && ! options.quiet)
                 output.out (setup.productName + " is not installed: nothing to repair");
@@ -232,6 +248,7 @@ namespace CommandLine
             tellSettingsNotice (setup, output);
             const auto archives = getCarriedArchives();
             int exitCode = succeeded;
+            juce::StringArray copies;
 
             for (int i = 0; i < numFormats; ++i)
             {
@@ -270,7 +287,15 @@ namespace CommandLine
                         exitCode = getMoreSevere (exitCode, check.outcome == BundleCheck::Outcome::busy ? anotherRunning : formatFailed);
                         break;
                 }
+
+                for (const auto& copy : findOtherCopies (i, getBundlePath (folder, setup.productName, i), setup.productName, locations.hostFolders[(size_t) i]))
+                    copies.add (describeOtherCopy (copy));
             }
+
+            // Said after the formats' lines; the exit code speaks of this installer's bundles alone.
+            if (! options.quiet)
+                for (const auto& line : copies)
+                    output.out (line);
 
             return exitCode;
         }
@@ -377,8 +402,8 @@ namespace CommandLine
 
         const auto runsFormats = options.action == Action::install || options.action == Action::uninstall || options.action == Action::repair;
 
-        if (! runsFormats && (options.logFile != juce::File() || options.quiet))
-            return fail ("--log and --quiet go only with --install, --uninstall or --repair");
+        if (! runsFormats && (options.logFile != juce::File() || (options.quiet && options.action != Action::verify)))
+            return fail ("--log goes only with --install, --uninstall or --repair, --quiet also with --verify");
 
         if (options.confirm && (options.action != Action::uninstall || options.quiet || options.logFile != juce::File()))
             return fail ("--confirm goes only with --uninstall, without --quiet or --log");
@@ -397,11 +422,12 @@ namespace CommandLine
             "       " + name + " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
             "       " + name + " --repair [--log FILE] [--quiet]       installs again what is installed",
             "       " + name + " --status",
-            "       " + name + " --verify FORMATS",
+            "       " + name + " --verify FORMATS [--quiet]",
             "       " + name + " --help | --version",
             "FORMATS: vst3, clap, aax, comma-separated, in any case; or all.",
             "--status prints one line per format: name, state, installed version, bundle path (tab-separated).",
-            "--verify compares each installed bundle with the installer's, file by file, and changes nothing.",
+            "--verify compares each installed bundle with the installer's, file by file, and changes nothing;",
+            "  it then names other copies where plug-in hosts look (--quiet leaves them out).",
             "Exit codes: 0 done, 1 a format failed (or --verify found a difference), 2 wrong command line,",
            #if JUCE_WINDOWS
             "3 no display for the window, 112 disk full, 1618 another installation was running (retry later),",

@@ -1,0 +1,77 @@
+#include "engine/OtherCopies.h"
+
+#include "engine/DurableFiles.h"
+#include "engine/InstallDetection.h"
+
+static_assert (std::tuple_size<HostFolders>::value == numFormats, "one list of host folders per format");
+
+namespace
+{
+    /** The folder reached from `folder.start` through `below`, no link followed on the way. */
+    DurableFiles::Folder openHostFolder (const HostFolder& folder)
+    {
+        auto held = DurableFiles::Folder::open (folder.start);
+
+        for (const auto& part : juce::StringArray::fromTokens (folder.below, "/", ""))
+            if (held.isOpen() && part.isNotEmpty())
+                held = held.openChild (part);
+
+        return held;
+    }
+
+    juce::String readCopyVersion (const juce::File& copy, bool isFolder, const juce::String& productName, int formatIndex)
+    {
+        return readModuleVersion (isFolder ? getModulePath (copy, productName, formatIndex) : copy);
+    }
+} // namespace
+
+juce::Array<OtherCopy> findOtherCopies (int formatIndex, const juce::File& ownBundle, const juce::String& productName,
+                                        const juce::Array<HostFolder>& folders)
+{
+    using Kind = DurableFiles::EntryKind;
+    const auto bundleName = getBundleName (productName, formatIndex);
+    const auto ownIdentity = getEntryIdentity (ownBundle);
+    juce::StringArray seen;
+    juce::Array<OtherCopy> copies;
+
+    for (const auto& hostFolder : folders)
+    {
+        const auto folder = openHostFolder (hostFolder);
+        const auto kind = folder.isOpen() ? DurableFiles::getEntryKind (folder, bundleName) : Kind::missing;
+
+        if (kind == Kind::missing || kind == Kind::other)
+            continue;
+
+        const auto path = folder.getChildFile (bundleName);
+        const auto identity = getEntryIdentity (path);
+        const auto isOwn = identity.isNotEmpty() ? identity == ownIdentity : path == ownBundle;
+
+        if (isOwn || (identity.isNotEmpty() && seen.contains (identity)))
+            continue;
+
+        seen.add (identity);
+
+        // A link is read through only where no one else chose where it leads.
+        const auto readable = kind != Kind::link || hostFolder.below.isEmpty();
+        const auto version = readable ? readCopyVersion (path, kind == Kind::folder || path.isDirectory(), productName, formatIndex)
+                                      : juce::String();
+        copies.add ({ formatIndex, path, version });
+    }
+
+    return copies;
+}
+
+void findOtherCopies (RunReport& report, const juce::String& productName, const HostFolders& folders)
+{
+    for (auto& outcome : report.outcomes)
+        if (juce::isPositiveAndBelow (outcome.formatIndex, numFormats))
+            outcome.otherCopies = findOtherCopies (outcome.formatIndex, outcome.bundlePath, productName,
+                                                   folders[(size_t) outcome.formatIndex]);
+}
+
+juce::String describeOtherCopy (const OtherCopy& copy)
+{
+    const auto version = copy.version.isNotEmpty() ? copy.version : juce::String ("unknown");
+    return formatNames[copy.formatIndex] + " another copy at " + printableText (copy.path.getFullPathName())
+           + " (version " + printableText (version) + "): a host may load it first";
+}
