@@ -6,6 +6,7 @@
 
 #include <restartmanager.h>
 
+#include <string>
 #include <vector>
 
 namespace

@@ -215,7 +215,7 @@ note "--verify: three matches (nothing changed on disk), a changed byte, a missi
 
 # Other copies where hosts look: in the running user's ~/.vst3 and in a CLAP_PATH folder. --verify
 # names them after its format lines and a run after its own, --quiet leaves them out, the exit code
-# is that of our bundles; with none, nothing is said.
+# is that of our bundles.
 run 0 --install vst3,clap --quiet
 mkdir -p "$work/user/.vst3/Morvane4.vst3/Contents/x86_64-win" "$work/clap-path"
 cp "$outdated_module" "$work/user/.vst3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3"
@@ -229,9 +229,7 @@ same_lines "$work/out" "VST3 matches the installer's 4.0.2" "CLAP matches the in
 HOME=$work/user CLAP_PATH=$work/clap-path run 0 --install vst3,clap
 same_lines "$work/out" "VST3 installed in ${bundles[0]}" "CLAP installed in ${bundles[1]}" "${copies[@]}"
 rm -rf "$work/user" "$work/clap-path"
-HOME=$work/user run 0 --verify vst3,clap
-same_lines "$work/out" "VST3 matches the installer's 4.0.2" "CLAP matches the installer's 4.0.2"
-note "other copies: ~/.vst3 and a CLAP_PATH folder named by --verify and a run, left out by --quiet, exit 0; none, nothing said"
+note "other copies: ~/.vst3 and a CLAP_PATH folder named by --verify and a run, left out by --quiet, exit 0"
 
 #===========================================================================================# Exit codes deployment tools act on, each from a real situation and with its output line.
 

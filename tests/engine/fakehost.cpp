@@ -1,5 +1,5 @@
 // A stand-in plug-in host whose process is named "fakehost": it maps a module and closes the file,
-// or keeps the file open without mapping it, prints "held", and waits to be ended.
+// or keeps the file open without mapping it, prints "held" and its process id, and waits to be ended.
 //
 //   fakehost map|open PATH
 #include <cstdio>
@@ -21,7 +21,7 @@ int main (int argc, char** argv)
     if (mapped && (::mmap (nullptr, (size_t) info.st_size, PROT_READ, MAP_PRIVATE, fd, 0) == MAP_FAILED || ::close (fd) != 0))
         return 1;
 
-    std::printf ("held\n");
+    std::printf ("held %d\n", (int) ::getpid());
     std::fflush (stdout);
 
     for (;;)
