@@ -19,9 +19,20 @@ namespace
         return held;
     }
 
-    juce::String readCopyVersion (const juce::File& copy, bool isFolder, const juce::String& productName, int formatIndex)
+    /** The version of the copy `name` in `folder`: its module reached through held folders, never
+        through a link. */
+    juce::String readCopyVersion (const DurableFiles::Folder& folder, const juce::String& name, bool isFolder, int formatIndex)
     {
-        return readModuleVersion (isFolder ? getModulePath (copy, productName, formatIndex) : copy);
+        if (! isFolder)
+            return readModuleVersionIn (folder, name);
+
+        auto held = folder.openChild (name);
+
+        for (const auto& part : juce::StringArray::fromTokens (getPluginFormat (formatIndex).moduleFolder, "/", ""))
+            if (held.isOpen() && part.isNotEmpty())
+                held = held.openChild (part);
+
+        return held.isOpen() ? readModuleVersionIn (held, name) : juce::String();
     }
 } // namespace
 
@@ -52,9 +63,9 @@ juce::Array<OtherCopy> findOtherCopies (int formatIndex, const juce::File& ownBu
         seen.add (identity);
 
         // A link is read through only where no one else chose where it leads.
-        const auto readable = kind != Kind::link || hostFolder.below.isEmpty();
-        const auto version = readable ? readCopyVersion (path, kind == Kind::folder || path.isDirectory(), productName, formatIndex)
-                                      : juce::String();
+        const auto version = kind != Kind::link ? readCopyVersion (folder, bundleName, kind == Kind::folder, formatIndex)
+                             : hostFolder.below.isEmpty() ? readModuleVersion (path.isDirectory() ? getModulePath (path, productName, formatIndex) : path)
+                                                          : juce::String();
         copies.add ({ formatIndex, path, version });
     }
 
