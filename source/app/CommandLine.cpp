@@ -92,11 +92,15 @@ namespace CommandLine
             bool failed = false;
         };
 
-        /** Says on standard error why the settings file was not used, where it was not. */
+        /** Says on standard error why the settings file was not used, where it was not, and which
+            format's interrupted run was left unrepaired. */
         void tellSettingsNotice (const InstallerSetup& setup, const Output& output)
         {
             if (setup.settingsNotice.isNotEmpty())
                 output.err (juce::String (applicationName) + ": " + setup.settingsNotice);
+
+            for (const auto& notice : setup.repairNotices)
+                output.err (juce::String (applicationName) + ": " + notice);
         }
 
         int runFormatsWithLog (const Options& options, const SystemLocations& locations, const Output& output)
@@ -113,6 +117,8 @@ namespace CommandLine
 
             if (setup.settingsNotice.isNotEmpty())
                 header.add (setup.settingsNotice);
+
+            header.addArray (setup.repairNotices);
 
             for (int i = 0; i < numFormats; ++i)
                 header.add (formatNames[i] + " folder: " + setup.installFolders[(size_t) i].getFullPathName());

@@ -4,6 +4,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <deque>
 #include <memory>
 
 class LogFile final
@@ -24,6 +25,9 @@ public:
     bool append (const juce::String& text);
 
 private:
+    /** The parts of a path below its root, in order. */
+    static std::deque<juce::String> partsOf (const juce::String& path);
+
    #if JUCE_WINDOWS
     explicit LogFile (void* handleToUse) : handle (handleToUse) {}
     void* handle;

@@ -1,5 +1,8 @@
 #include "engine/BundleInstaller.h"
 
+#include "engine/ArchivePlan.h"
+#include "engine/Leftovers.h"
+
 #include "engine/Catalogue.h"
 #include "engine/DurableFiles.h"
 #include "engine/FileNames.h"
@@ -17,12 +20,6 @@ namespace
     // Files are written in pieces this large: far fewer system calls than a stream chain of 8 KB
     // pieces, while the buffer stays small next to the archive.
     constexpr int writeBlockSize = 1 << 20;
-
-    constexpr juce::uint32 localHeaderSignature = 0x04034b50;
-    constexpr size_t localHeaderSize = 30;
-    constexpr int methodStored = 0;
-    constexpr int methodDeflated = 8;
-    constexpr int flagEncrypted = 0x0001;
 
     juce::Result fail (const char* reason)
     {
@@ -49,183 +46,13 @@ namespace
     }
 
     using DurableFiles::Folder;
-
-    /** Renames an entry of a held folder into a held folder (the same one, or the install folder
-        from the staging folder); the failure names why, e.g. a file in use or no permission. */
-    juce::Result renameWithin (const Folder& sourceFolder, const juce::String& sourceName,
-                               const Folder& targetFolder, const juce::String& targetName)
-    {
-        const auto source = sourceFolder.getChildFile (sourceName);
-        DurableFiles::announceStep ("rename", source);
-
-        if (const auto error = renameEntry (sourceFolder, sourceName, targetFolder, targetName); error != 0)
-            return juce::Result::fail (reasonForFailureOn (source, error, FailureReason::fileNotMoved));
-
-        return juce::Result::ok();
-    }
-
-    //==============================================================================
-    /** One checked entry of the archive, with the bytes it is made from. */
-    struct PlannedEntry
-    {
-        juce::String relativePath; // '/'-separated, starting with the bundle name
-        bool isFolder = false;
-        int method = methodStored;
-        const juce::uint8* data = nullptr;
-        size_t compressedSize = 0;
-        juce::int64 uncompressedSize = 0;
-        juce::uint32 crc = 0;
-        juce::Time time;
-    };
-
-    /** The time stored with an entry, read as JUCE's ZipFile reads it (local time). */
-    juce::Time getEntryTime (int dosTime, int dosDate)
-    {
-        return { 1980 + (dosDate >> 9), ((dosDate >> 5) & 15) - 1, dosDate & 31,
-                 dosTime >> 11, (dosTime >> 5) & 63, (dosTime & 31) << 1 };
-    }
-
-    /** Whether a file or folder name means that same name on every system: Windows drops a
-        trailing dot or space, and opens device names as devices. */
-    bool isSafePathPart (const juce::String& part)
-    {
-        if (part.isEmpty() || part == "." || part == ".." || part.endsWithChar ('.') || part.endsWithChar (' ') || isReservedDeviceName (part))
-            return false;
-
-        for (const auto c : part)
-            if (c < 0x20 || c == 0x7f || juce::String (":*?\"<>|").containsChar (c))
-                return false;
-
-        return true;
-    }
-
-    /** Checks that the archive holds exactly the bundle `bundleName` and nothing else, in a form
-        this installer can unpack, and lists its entries. */
-    bool planEntries (const void* archiveData, size_t archiveSize, const juce::String& bundleName,
-                      std::vector<PlannedEntry>& plan)
-    {
-        ZipDirectory directory;
-
-        if (readZipDirectory (archiveData, archiveSize, directory).failed() || directory.entries.isEmpty())
-            return false;
-
-        const auto* archive = static_cast<const juce::uint8*> (archiveData);
-        std::set<juce::String> filePaths, allPaths; // lower case: Windows folds case
-        bool bundleIsFile = false;
-
-        for (const auto& entry : directory.entries)
-        {
-            if (! entry.nameIsWellFormed)
-                return false;
-
-            PlannedEntry planned;
-            auto path = entry.name.replaceCharacter ('\\', '/');
-            planned.isFolder = path.endsWithChar ('/');
-
-            if (planned.isFolder)
-                path = path.dropLastCharacters (1);
-
-            const auto parts = juce::StringArray::fromTokens (path, "/", "");
-
-            if (parts.isEmpty() || parts[0] != bundleName)
-                return false;
-
-            for (const auto& part : parts)
-                if (! isSafePathPart (part))
-                    return false;
-
-            if (parts.size() == 1 && ! planned.isFolder)
-                bundleIsFile = true;
-
-            if ((entry.flags & flagEncrypted) != 0
-                || (entry.method != methodStored && entry.method != methodDeflated)
-                || (entry.method == methodStored && entry.compressedSize != entry.uncompressedSize))
-                return false;
-
-            // The entry's data follows its local header.
-            const auto headerOffset = (size_t) entry.localHeaderOffset;
-
-            if (headerOffset > archiveSize || archiveSize - headerOffset < localHeaderSize
-                || juce::ByteOrder::littleEndianInt (archive + headerOffset) != localHeaderSignature)
-                return false;
-
-            const auto dataOffset = headerOffset + localHeaderSize
-                                  + juce::ByteOrder::littleEndianShort (archive + headerOffset + 26)
-                                  + juce::ByteOrder::littleEndianShort (archive + headerOffset + 28);
-
-            if (dataOffset > archiveSize || (juce::uint64) entry.compressedSize > archiveSize - dataOffset)
-                return false;
-
-            planned.relativePath = path;
-            planned.method = entry.method;
-            planned.data = archive + dataOffset;
-            planned.compressedSize = (size_t) entry.compressedSize;
-            planned.uncompressedSize = planned.isFolder ? 0 : entry.uncompressedSize;
-            planned.crc = entry.crc32;
-            planned.time = getEntryTime (entry.dosTime, entry.dosDate);
-
-            const auto key = path.toLowerCase();
-
-            if (! allPaths.insert (key).second)
-                return false; // the same path twice
-
-            if (! planned.isFolder)
-                filePaths.insert (key);
-
-            plan.push_back (planned);
-        }
-
-        // A single-file bundle is the only entry; and no entry may lie below a file.
-        if (bundleIsFile && plan.size() != 1)
-            return false;
-
-        for (const auto& planned : plan)
-        {
-            auto parent = planned.relativePath.toLowerCase();
-
-            while (parent.containsChar ('/'))
-            {
-                parent = parent.upToLastOccurrenceOf ("/", false, false);
-
-                if (filePaths.count (parent) != 0)
-                    return false;
-            }
-        }
-
-        return true;
-    }
+    using namespace ArchivePlan;
 
     //==============================================================================
     /** How long a run waits for another copy of the installer to finish the same bundle. A whole
         run of one format takes well under a second; a copy that holds on longer is stuck or busy
         with something large, and failing with a clear reason beats a frozen window. */
     constexpr int lockWaitMilliseconds = 3000;
-
-    constexpr juce::int64 blockSize = 4096;
-
-    /** "a/b/c" gives "a/b"; a path of one part gives "". */
-    juce::String getParentPath (const juce::String& path)
-    {
-        return path.containsChar ('/') ? path.upToLastOccurrenceOf ("/", false, false) : juce::String();
-    }
-
-    /** What the bundle takes on disk at most: each file rounded up to whole blocks, a block per folder. */
-    juce::int64 getSpaceNeeded (const std::vector<PlannedEntry>& plan)
-    {
-        std::set<juce::String> folders;
-        juce::int64 bytes = 0;
-
-        for (const auto& entry : plan)
-        {
-            bytes += (entry.uncompressedSize + blockSize - 1) / blockSize * blockSize;
-
-            for (auto folder = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath); folder.isNotEmpty();
-                 folder = getParentPath (folder))
-                folders.insert (folder);
-        }
-
-        return bytes + (juce::int64) (folders.size() + 1) * blockSize;
-    }
 
     /** False only when the volume that will hold `folder` says it has less room than `needed`. */
     bool hasRoomFor (juce::File folder, juce::int64 needed)
@@ -320,160 +147,6 @@ namespace
         return juce::Result::ok();
     }
 
-    constexpr int randomPartLength = 8;  // lower-case hexadecimal digits
-    constexpr int timePartLength = 16;   // decimal milliseconds since 1970, padded with zeros
-
-    /** Each worker of a run draws from its own generator. */
-    juce::Random& getRandom()
-    {
-        thread_local juce::Random random;
-        return random;
-    }
-
-    juce::String makeRandomPart()
-    {
-        return juce::String::toHexString ((juce::int64) (juce::uint32) getRandom().nextInt())
-            .paddedLeft ('0', randomPartLength);
-    }
-
-    bool isMadeOf (const juce::String& text, int length, const char* characters)
-    {
-        return text.length() == length && text.containsOnly (characters);
-    }
-
-    /** "." + bundle name + "." + purpose + "-": the start of every name a run makes beside the bundle. */
-    juce::String getLeftoverPrefix (const juce::String& bundleName, const juce::String& purpose)
-    {
-        return "." + bundleName + "." + purpose + "-";
-    }
-
-    /** A name beside the bundle that nothing uses yet, e.g. ".Morvane4.vst3.staging-0f3a9c1e". A
-        moved-aside copy carries the time first (".old-0001765297800123-0f3a9c1e"), so that the
-        newest of several is known. */
-    juce::String makeUnusedName (const Folder& installFolder, const juce::String& bundleName, const juce::String& purpose)
-    {
-        for (;;)
-        {
-            const auto time = purpose == "old" ? juce::String (juce::Time::currentTimeMillis()).paddedLeft ('0', timePartLength) + "-"
-                                               : juce::String();
-            const auto candidate = getLeftoverPrefix (bundleName, purpose) + time + makeRandomPart();
-
-            if (DurableFiles::getEntryKind (installFolder, candidate) == DurableFiles::EntryKind::missing)
-                return candidate;
-        }
-    }
-
-    /** For a name this program makes for `purpose` beside the bundle: what follows the prefix,
-        which sorts moved-aside copies from oldest to newest. Empty for any other name (a user's
-        ".Morvane4.vst3.old-backup"). Copies moved aside by earlier versions carry no time and
-        count as the oldest. */
-    juce::String getLeftoverKey (const juce::String& fileName, const juce::String& bundleName, const juce::String& purpose)
-    {
-        const auto prefix = getLeftoverPrefix (bundleName, purpose);
-
-        if (! fileName.startsWith (prefix))
-            return {};
-
-        const auto rest = fileName.substring (prefix.length());
-        constexpr const char* hexDigits = "0123456789abcdef";
-
-        if (isMadeOf (rest, randomPartLength, hexDigits))
-            return "0" + rest;
-
-        if (purpose == "old" && rest[timePartLength] == '-' && isMadeOf (rest.substring (0, timePartLength), timePartLength, "0123456789")
-            && isMadeOf (rest.substring (timePartLength + 1), randomPartLength, hexDigits))
-            return "1" + rest;
-
-        return {};
-    }
-
-    //==============================================================================
-    /** Every deletion of a leftover goes through here; what is in use goes at the next restart or
-        run, and what waits for the restart is added to `removedAtRestart` when one is given. */
-    void removeLeftover (const Folder& installFolder, const juce::String& name, juce::Array<juce::File>* removedAtRestart)
-    {
-        DurableFiles::announceStep ("remove", installFolder.getChildFile (name));
-
-        if (const auto outcome = removeTreeNowOrAtRestart (installFolder, name); outcome.leftForRestart && removedAtRestart != nullptr)
-            removedAtRestart->addArray (outcome.resisted);
-    }
-
-    /** Takes a copy out of the hosts' sight under a name that start-up never restores, then
-        deletes it. A copy that cannot be moved stays whole under its name, for the next run. */
-    void discard (const Folder& installFolder, const juce::String& bundleName, const juce::String& copy,
-                  juce::Array<juce::File>* removedAtRestart)
-    {
-        const auto removing = makeUnusedName (installFolder, bundleName, "removing");
-
-        if (renameWithin (installFolder, copy, installFolder, removing).wasOk())
-            removeLeftover (installFolder, removing, removedAtRestart);
-    }
-
-    /** What runs of this installer leave beside the bundle while they work, by name. */
-    struct Leftovers
-    {
-        juce::StringArray asideCopies; // ".old-": a whole bundle (or the link it was) moved aside for a swap, oldest first
-        juce::StringArray others;      // ".staging-", ".removing-": never the only copy of anything
-
-        bool isEmpty() const { return asideCopies.isEmpty() && others.isEmpty(); }
-    };
-
-    Leftovers findLeftovers (const Folder& installFolder, const juce::String& bundleName)
-    {
-        Leftovers found;
-        std::map<juce::String, juce::String> asideByKey;
-        juce::StringArray names;
-        DurableFiles::listNames (installFolder, names);
-
-        for (const auto& name : names)
-        {
-            for (const auto* purpose : { "old", "staging", "removing" })
-            {
-                const auto key = getLeftoverKey (name, bundleName, purpose);
-
-                if (key.isEmpty())
-                    continue;
-
-                if (juce::String (purpose) == "old")
-                    asideByKey[key] = name;
-                else
-                    found.others.add (name);
-            }
-        }
-
-        for (const auto& [key, name] : asideByKey)
-            found.asideCopies.add (name);
-
-        return found;
-    }
-
-    /** With the bundle's lock held: a missing bundle gets its newest moved-aside copy back, as
-        what it was (a link stays a link); everything else an interrupted run left goes. */
-    void repairLocked (const Folder& installFolder, const juce::String& bundleName,
-                       juce::Array<juce::File>* removedAtRestart = nullptr)
-    {
-        auto leftovers = findLeftovers (installFolder, bundleName);
-
-        if (! leftovers.asideCopies.isEmpty()
-            && DurableFiles::getEntryKind (installFolder, bundleName) == DurableFiles::EntryKind::missing
-            && renameWithin (installFolder, leftovers.asideCopies[leftovers.asideCopies.size() - 1], installFolder, bundleName).wasOk())
-        {
-            leftovers.asideCopies.remove (leftovers.asideCopies.size() - 1);
-            DurableFiles::flushFolder (installFolder);
-        }
-
-        for (const auto& copy : leftovers.asideCopies)
-            discard (installFolder, bundleName, copy, removedAtRestart);
-
-        for (const auto& other : leftovers.others)
-            removeLeftover (installFolder, other, removedAtRestart);
-    }
-
-    const char* describeLockFailure (DurableFiles::BundleLock::Outcome outcome, const char* cannotCreateReason)
-    {
-        return outcome == DurableFiles::BundleLock::Outcome::busy ? FailureReason::anotherRunning : cannotCreateReason;
-    }
-
     //==============================================================================
     /** Removes the staging folder on every way out. */
     struct StagingGuard
@@ -484,7 +157,7 @@ namespace
 
         ~StagingGuard()
         {
-            removeLeftover (installFolder, name, removedAtRestart);
+            Leftovers::removeLeftover (installFolder, name, removedAtRestart);
         }
     };
 
@@ -581,6 +254,93 @@ namespace
         folder = create ? Folder::openOrCreate (path) : Folder::open (path);
         return folder.isOpen() ? nullptr : reasonForFolderFailure (path, folder.getError());
     }
+
+    /** Unpacks the plan into the staging folder `stagingName` of `folder`, flushes every file and
+        folder of it, and checks that it holds exactly the plan. */
+    juce::Result stage (const Folder& folder, const juce::String& stagingName, const juce::File& installFolder,
+                        const std::vector<PlannedEntry>& plan, StagedFolders& folders, FormatProgress& progress)
+    {
+        juce::int64 totalBytes = 0;
+
+        for (const auto& entry : plan)
+            totalBytes += entry.uncompressedSize;
+
+        progress.totalBytes = totalBytes;
+        progress.phase = RunPhase::unpacking;
+
+        folders.emplace ("", folder.openChild (stagingName, true));
+
+        if (! folders.at ("").isOpen())
+            return fail (reasonForFolderFailure (installFolder, folders.at ("").getError()));
+
+        juce::HeapBlock<char> buffer (writeBlockSize);
+
+        for (const auto& entry : plan)
+        {
+            const auto parentPath = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath);
+
+            if (int error = 0; ! createFoldersBelow (folders, parentPath, error))
+                return fail (reasonForFolderFailure (installFolder, error));
+
+            if (progress.isCancelled())
+                return fail (FailureReason::cancelled);
+
+            if (! entry.isFolder)
+                if (const auto result = writeEntry (entry, folders.at (parentPath), installFolder, buffer, progress); result.failed())
+                    return result;
+        }
+
+        progress.phase = RunPhase::writing;
+
+        // Every file, then every folder's entries, on the disk, so that a power cut after the swap
+        // finds the new bundle whole. Flushed together, they share the file system's commits.
+        for (const auto& entry : plan)
+            if (! entry.isFolder
+                && ! DurableFiles::flushFile (folders.at (getParentPath (entry.relativePath)), entry.relativePath.fromLastOccurrenceOf ("/", false, false)))
+                return fail (reasonForWriteFailure (installFolder, 1));
+
+        for (const auto& [path, staged] : folders)
+            if (path.isNotEmpty() && ! DurableFiles::flushFolder (staged))
+                return fail (reasonForWriteFailure (installFolder, 1));
+
+        progress.phase = RunPhase::checking;
+
+        if (! holdsExactly (folders.at (""), plan))
+            return fail (FailureReason::fileNotWritten);
+
+        return juce::Result::ok();
+    }
+
+    /** The swap, which only renames: old aside, new in from the staging folder (whatever name that
+        now has), flushed, then old deleted. */
+    juce::Result swapIn (const Folder& folder, const Folder& staging, const juce::String& bundleName,
+                         juce::Array<juce::File>* removedAtRestart)
+    {
+        juce::String oldName;
+
+        if (DurableFiles::getEntryKind (folder, bundleName) != DurableFiles::EntryKind::missing)
+        {
+            oldName = Leftovers::makeUnusedName (folder, bundleName, "old");
+
+            if (const auto result = DurableFiles::renameWithin (folder, bundleName, folder, oldName); result.failed())
+                return result;
+        }
+
+        if (const auto result = DurableFiles::renameWithin (staging, bundleName, folder, bundleName); result.failed())
+        {
+            if (oldName.isNotEmpty() && DurableFiles::renameWithin (folder, oldName, folder, bundleName).failed())
+                return juce::Result::fail (result.getErrorMessage() + "; the old version is kept as " + oldName);
+
+            return result;
+        }
+
+        // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
+        // loaded module on Windows) stays until the next restart or run.
+        if (DurableFiles::flushFolder (folder) && oldName.isNotEmpty())
+            Leftovers::discard (folder, bundleName, oldName, removedAtRestart);
+
+        return juce::Result::ok();
+    }
 } // namespace
 
 //==============================================================================
@@ -609,98 +369,29 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
 
     if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
         outcome != DurableFiles::BundleLock::Outcome::acquired)
-        return fail (describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
+        return fail (Leftovers::describeLockFailure (outcome, reasonForFolderFailure (installFolder)));
 
-    repairLocked (folder, bundleName, removedAtRestart);
+    Leftovers::repairLocked (folder, bundleName, removedAtRestart);
 
     if (progress.isCancelled())
         return fail (FailureReason::cancelled);
 
-    juce::int64 totalBytes = 0;
-
-    for (const auto& entry : plan)
-        totalBytes += entry.uncompressedSize;
-
-    progress.totalBytes = totalBytes;
-    progress.phase = RunPhase::unpacking;
-
-    const auto stagingName = makeUnusedName (folder, bundleName, "staging");
+    const auto stagingName = Leftovers::makeUnusedName (folder, bundleName, "staging");
 
     if (! DurableFiles::createFolder (folder, stagingName))
         return fail (reasonForFolderFailure (installFolder));
 
     const StagingGuard staging { folder, stagingName, removedAtRestart };
     StagedFolders folders;
-    folders.emplace ("", folder.openChild (stagingName, true));
 
-    if (! folders.at ("").isOpen())
-        return fail (reasonForFolderFailure (installFolder, folders.at ("").getError()));
-
-    juce::HeapBlock<char> buffer (writeBlockSize);
-
-    for (const auto& entry : plan)
-    {
-        const auto parentPath = entry.isFolder ? entry.relativePath : getParentPath (entry.relativePath);
-
-        if (int error = 0; ! createFoldersBelow (folders, parentPath, error))
-            return fail (reasonForFolderFailure (installFolder, error));
-
-        if (progress.isCancelled())
-            return fail (FailureReason::cancelled);
-
-        if (! entry.isFolder)
-            if (const auto result = writeEntry (entry, folders.at (parentPath), installFolder, buffer, progress); result.failed())
-                return result;
-    }
-
-    progress.phase = RunPhase::writing;
-
-    // Every file, then every folder's entries, on the disk, so that a power cut after the swap
-    // finds the new bundle whole. Flushed together, they share the file system's commits.
-    for (const auto& entry : plan)
-        if (! entry.isFolder
-            && ! DurableFiles::flushFile (folders.at (getParentPath (entry.relativePath)), entry.relativePath.fromLastOccurrenceOf ("/", false, false)))
-            return fail (reasonForWriteFailure (installFolder, 1));
-
-    for (const auto& [path, staged] : folders)
-        if (path.isNotEmpty() && ! DurableFiles::flushFolder (staged))
-            return fail (reasonForWriteFailure (installFolder, 1));
-
-    progress.phase = RunPhase::checking;
-
-    if (! holdsExactly (folders.at (""), plan))
-        return fail (FailureReason::fileNotWritten);
+    if (const auto result = stage (folder, stagingName, installFolder, plan, folders, progress); result.failed())
+        return result;
 
     // The last point where a cancel leaves the old bundle: the swap itself is never cut short.
     if (progress.isCancelled())
         return fail (FailureReason::cancelled);
 
-    // The swap, which only renames: old aside, new in from the staging folder (whatever name that
-    // now has), flushed, then old deleted.
-    juce::String oldName;
-
-    if (DurableFiles::getEntryKind (folder, bundleName) != DurableFiles::EntryKind::missing)
-    {
-        oldName = makeUnusedName (folder, bundleName, "old");
-
-        if (const auto result = renameWithin (folder, bundleName, folder, oldName); result.failed())
-            return result;
-    }
-
-    if (const auto result = renameWithin (folders.at (""), bundleName, folder, bundleName); result.failed())
-    {
-        if (oldName.isNotEmpty() && renameWithin (folder, oldName, folder, bundleName).failed())
-            return juce::Result::fail (result.getErrorMessage() + "; the old version is kept as " + oldName);
-
-        return result;
-    }
-
-    // Should the flush fail, the old copy stays aside and goes at the next run. A file in use (a
-    // loaded module on Windows) stays until the next restart or run.
-    if (DurableFiles::flushFolder (folder) && oldName.isNotEmpty())
-        discard (folder, bundleName, oldName, removedAtRestart);
-
-    return juce::Result::ok();
+    return swapIn (folder, folders.at (""), bundleName, removedAtRestart);
 }
 
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
@@ -718,16 +409,16 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
     if (! folder.isOpen())
         return fail (reasonForSystemError (folder.getError(), FailureReason::folderNotRead));
 
-    if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing && findLeftovers (folder, bundleName).isEmpty())
+    if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing && Leftovers::find (folder, bundleName).isEmpty())
         return juce::Result::ok();
 
     DurableFiles::BundleLock lock (folder, bundleName);
 
     if (const auto outcome = lock.acquire (juce::RelativeTime::milliseconds (lockWaitMilliseconds));
         outcome != DurableFiles::BundleLock::Outcome::acquired)
-        return fail (describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
+        return fail (Leftovers::describeLockFailure (outcome, reasonForSystemError (getLastSystemError(), FailureReason::fileNotWritten)));
 
-    repairLocked (folder, bundleName, removedAtRestart);
+    Leftovers::repairLocked (folder, bundleName, removedAtRestart);
 
     if (progress != nullptr)
     {
@@ -742,36 +433,13 @@ juce::Result uninstallBundle (const juce::File& installFolder, const juce::Strin
     if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing)
         return juce::Result::ok();
 
-    const auto removing = makeUnusedName (folder, bundleName, "removing");
+    const auto removing = Leftovers::makeUnusedName (folder, bundleName, "removing");
 
-    if (const auto result = renameWithin (folder, bundleName, folder, removing); result.failed())
+    if (const auto result = DurableFiles::renameWithin (folder, bundleName, folder, removing); result.failed())
         return result;
 
     // Out of the plug-in hosts' sight now; a file in use goes at the next restart or run.
     DurableFiles::flushFolder (folder);
-    removeLeftover (folder, removing, removedAtRestart);
+    Leftovers::removeLeftover (folder, removing, removedAtRestart);
     return juce::Result::ok();
-}
-
-void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName)
-{
-    if (bundleName.isEmpty())
-        return;
-
-    const auto folder = Folder::open (installFolder);
-
-    if (! folder.isOpen() || findLeftovers (folder, bundleName).isEmpty())
-        return;
-
-    // A copy that holds the lock is at work on this bundle: what lies beside it is its own.
-    DurableFiles::BundleLock lock (folder, bundleName);
-
-    if (lock.acquire (juce::RelativeTime()) == DurableFiles::BundleLock::Outcome::acquired)
-        repairLocked (folder, bundleName);
-}
-
-void repairInterruptedRuns (const std::array<juce::File, numFormats>& installFolders, const juce::String& productName)
-{
-    for (int i = 0; i < numFormats; ++i)
-        repairInterruptedRun (installFolders[(size_t) i], getBundleName (productName, i));
 }

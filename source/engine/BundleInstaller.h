@@ -3,6 +3,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/FailureReason.h"
+#include "engine/Leftovers.h"
 #include "engine/RunProgress.h"
 
 #include <juce_core/juce_core.h>
@@ -41,12 +42,3 @@ juce::Result installBundle (const juce::File& installFolder, const juce::String&
     cancel before the bundle is moved leaves it. */
 juce::Result uninstallBundle (const juce::File& installFolder, const juce::String& bundleName,
                               juce::Array<juce::File>* removedAtRestart = nullptr, FormatProgress* progress = nullptr);
-
-/** Puts right what an interrupted run left beside the bundle: a missing bundle gets the newest
-    copy that a swap had moved aside back, as what it was (a link stays a link), and every other
-    leftover of the installer's own names (staging, removing, other moved-aside copies) goes. A
-    bundle that another copy of the installer is working on is left to it. */
-void repairInterruptedRun (const juce::File& installFolder, const juce::String& bundleName);
-
-/** The start-up repair of every format, before anything is detected. */
-void repairInterruptedRuns (const std::array<juce::File, numFormats>& installFolders, const juce::String& productName);

@@ -2,19 +2,11 @@
 
 #include "engine/DurableFiles.h"
 #include "engine/FailureReason.h"
-#include "engine/WindowsApi.h"
 #include "engine/ZipDirectory.h"
 
 #include <zlib.h>
 
 #include <map>
-
-#if ! JUCE_WINDOWS
- #include <cerrno>
- #include <fcntl.h>
- #include <sys/stat.h>
- #include <unistd.h>
-#endif
 
 namespace
 {
@@ -93,38 +85,29 @@ namespace
         unreadable
     };
 
-    /** Reads `file` through one handle opened without following a link or waiting, and compares
-        it with what the archive holds: no more than `size` + 1 bytes are read. */
-    FileComparison compareFile (const juce::File& file, const Expected& expected, juce::HeapBlock<char>& buffer)
+    /** Reads the file `name` of `folder` through one handle, opened without following a link or
+        waiting, and compares it with what the archive holds: no more than `size` + 1 bytes are read. */
+    FileComparison compareFile (const DurableFiles::Folder& folder, const juce::String& name, const Expected& expected,
+                                juce::HeapBlock<char>& buffer)
     {
+        auto file = DurableFiles::ReadableFile::openIn (folder, name);
+
+        if (file.getStatus() == DurableFiles::ReadableFile::Status::notAFile)
+            return FileComparison::notAFile;
+
+        if (! file.isOpen())
+            return FileComparison::unreadable;
+
         auto crc = crc32 (0, nullptr, 0);
         juce::int64 total = 0;
         const auto wanted = expected.size + 1; // one byte more shows a longer file
-        auto ok = true;
 
-       #if JUCE_WINDOWS
-        const auto handle = CreateFileW (file.getFullPathName().toWideCharPointer(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-
-        if (handle == INVALID_HANDLE_VALUE)
-            return FileComparison::unreadable;
-
-        BY_HANDLE_FILE_INFORMATION info {};
-        constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-
-        if (GetFileType (handle) != FILE_TYPE_DISK || ! GetFileInformationByHandle (handle, &info) || (info.dwFileAttributes & notAFile) != 0)
+        while (file.getSize() == expected.size && total < wanted)
         {
-            CloseHandle (handle);
-            return FileComparison::notAFile;
-        }
+            const auto got = file.read (buffer.get(), (size_t) juce::jmin ((juce::int64) readBlockSize, wanted - total));
 
-        const auto sizeOnDisk = (juce::int64) (((juce::uint64) info.nFileSizeHigh << 32) | info.nFileSizeLow);
-
-        while (ok && sizeOnDisk == expected.size && total < wanted)
-        {
-            DWORD got = 0;
-            ok = ReadFile (handle, buffer.get(), (DWORD) juce::jmin ((juce::int64) readBlockSize, wanted - total), &got, nullptr) != 0;
+            if (got < 0)
+                return FileComparison::unreadable;
 
             if (got == 0)
                 break;
@@ -133,128 +116,113 @@ namespace
             total += got;
         }
 
-        CloseHandle (handle);
-       #else
-        const auto fd = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-
-        if (fd < 0)
-            return errno == ELOOP ? FileComparison::notAFile : FileComparison::unreadable;
-
-        struct stat info = {};
-
-        if (::fstat (fd, &info) != 0 || ! S_ISREG (info.st_mode))
-        {
-            ::close (fd);
-            return FileComparison::notAFile;
-        }
-
-        const auto sizeOnDisk = (juce::int64) info.st_size;
-
-        while (ok && sizeOnDisk == expected.size && total < wanted)
-        {
-            const auto got = ::read (fd, buffer.get(), (size_t) juce::jmin ((juce::int64) readBlockSize, wanted - total));
-
-            if (got < 0 && errno == EINTR)
-                continue;
-
-            ok = got >= 0;
-
-            if (got <= 0)
-                break;
-
-            crc = crc32 (crc, reinterpret_cast<const Bytef*> (buffer.get()), (uInt) got);
-            total += got;
-        }
-
-        ::close (fd);
-       #endif
-
-        if (! ok)
-            return FileComparison::unreadable;
-
-        return sizeOnDisk == expected.size && total == expected.size && crc == expected.crc ? FileComparison::same
-                                                                                            : FileComparison::different;
+        return file.getSize() == expected.size && total == expected.size && crc == expected.crc ? FileComparison::same
+                                                                                                : FileComparison::different;
     }
 
-    /** Notes what one entry of the bundle is against what the archive says it should be. */
-    void checkEntry (const juce::File& file, const juce::String& relativePath, const Expected& expected,
-                     juce::HeapBlock<char>& buffer, BundleCheck& check)
+    /** Walks a bundle through held folders, each child reached by its name in the folder above,
+        so that a link put anywhere on the way while it walks is met as a link, never followed. */
+    struct BundleWalk
     {
-        if (file.isSymbolicLink())
+        const std::map<juce::String, Expected>& expected;
+        BundleCheck& check;
+        juce::HeapBlock<char> buffer { readBlockSize };
+        std::map<juce::String, bool> seen { { juce::String(), false } }; // each path met, and whether it was reported
+
+        /** Notes what the entry `name` of `folder` is against what the archive says it should be:
+            true when something was reported (then nothing below it is). */
+        bool checkEntry (const DurableFiles::Folder& folder, const juce::String& name, const juce::String& relativePath,
+                         const Expected& wanted)
         {
-            check.links.add (relativePath);
-            return;
+            const auto reportedBefore = check.links.size() + check.changed.size();
+
+            switch (DurableFiles::getEntryKind (folder, name))
+            {
+                case DurableFiles::EntryKind::missing: check.missing.add (relativePath); return true;
+                case DurableFiles::EntryKind::link:
+                case DurableFiles::EntryKind::other:   check.links.add (relativePath); return true;
+                case DurableFiles::EntryKind::folder:
+                    if (! wanted.isFolder)
+                        check.changed.add (relativePath);
+                    else
+                        walkFolder (folder.openChild (name), relativePath);
+                    break;
+                case DurableFiles::EntryKind::file:
+                    if (wanted.isFolder)
+                    {
+                        check.changed.add (relativePath);
+                        break;
+                    }
+
+                    switch (compareFile (folder, name, wanted, buffer))
+                    {
+                        case FileComparison::same:       break;
+                        case FileComparison::notAFile:   check.links.add (relativePath); break;
+                        case FileComparison::different:
+                        case FileComparison::unreadable: check.changed.add (relativePath); break; // not the file shipped, as far as anyone can tell
+                    }
+                    break;
+            }
+
+            return check.links.size() + check.changed.size() != reportedBefore;
         }
 
-        if (expected.isFolder || file.isDirectory())
+        void walkFolder (const DurableFiles::Folder& folder, const juce::String& relativeFolder)
         {
-            if (expected.isFolder != file.isDirectory())
-                check.changed.add (relativePath);
+            juce::StringArray names;
 
-            return;
+            if (! folder.isOpen() || ! DurableFiles::listNames (folder, names))
+            {
+                check.changed.add (relativeFolder);
+                seen[relativeFolder] = true;
+                return;
+            }
+
+            for (const auto& name : names)
+            {
+                const auto relativePath = relativeFolder.isEmpty() ? name : relativeFolder + "/" + name;
+                const auto wanted = expected.find (relativePath);
+
+                if (wanted == expected.end())
+                {
+                    check.extra.add (relativePath);
+                    seen[relativePath] = true;
+                    continue;
+                }
+
+                seen[relativePath] = checkEntry (folder, name, relativePath, wanted->second);
+            }
         }
 
-        switch (compareFile (file, expected, buffer))
+        /** A missing folder is named alone, not with everything it should hold; nor is what should
+            be below a link or a file in a folder's place. */
+        void noteWhatIsMissing()
         {
-            case FileComparison::same:       break;
-            case FileComparison::different:  check.changed.add (relativePath); break;
-            case FileComparison::notAFile:   check.links.add (relativePath); break;
-            case FileComparison::unreadable: check.changed.add (relativePath); break; // not the file shipped, as far as anyone can tell
-        }
-    }
+            for (const auto& [path, wanted] : expected)
+            {
+                const auto parent = seen.find (getParentPath (path));
 
-    /** The comparison itself, with the bundle's lock held. */
-    void compareBundle (const juce::File& bundle, const juce::String& bundleName, bool bundleIsFile,
+                if (path.isNotEmpty() && seen.count (path) == 0 && parent != seen.end() && ! parent->second)
+                    check.missing.add (path);
+            }
+        }
+    };
+
+    /** The comparison itself, with the bundle's lock held and the install folder open. */
+    void compareBundle (const DurableFiles::Folder& installFolder, const juce::String& bundleName, bool bundleIsFile,
                         const std::map<juce::String, Expected>& expected, BundleCheck& check)
     {
-        juce::HeapBlock<char> buffer (readBlockSize);
+        BundleWalk walk { expected, check };
 
-        if (bundleIsFile || bundle.isSymbolicLink() || ! bundle.isDirectory())
+        // The bundle itself, named by its own name: a file, or a link or file where a folder was.
+        if (bundleIsFile || DurableFiles::getEntryKind (installFolder, bundleName) != DurableFiles::EntryKind::folder)
         {
-            // The bundle itself, named by its own name: a file, or a link or file where a folder was.
-            checkEntry (bundle, bundleName, expected.at (bundleIsFile ? bundleName : juce::String()), buffer, check);
+            walk.checkEntry (installFolder, bundleName, bundleName, expected.at (bundleIsFile ? bundleName : juce::String()));
             return;
         }
 
-        // Each path met inside the bundle, and whether it was reported (then nothing below it is).
-        std::map<juce::String, bool> seen { { juce::String(), false } };
-
-        for (const auto& entry : juce::RangedDirectoryIterator (bundle, true, "*", juce::File::findFilesAndDirectories,
-                                                                juce::File::FollowSymlinks::no))
-        {
-            const auto file = entry.getFile();
-            const auto relativePath = file.getRelativePathFrom (bundle).replaceCharacter ('\\', '/');
-            const auto parent = seen.find (getParentPath (relativePath));
-
-            if (parent != seen.end() && parent->second)
-            {
-                seen[relativePath] = true;
-                continue;
-            }
-
-            const auto wanted = expected.find (relativePath);
-
-            if (wanted == expected.end())
-            {
-                check.extra.add (relativePath);
-                seen[relativePath] = true;
-                continue;
-            }
-
-            const auto reportedBefore = check.links.size() + check.changed.size();
-            checkEntry (file, relativePath, wanted->second, buffer, check);
-            seen[relativePath] = check.links.size() + check.changed.size() != reportedBefore;
-        }
-
-        // A missing folder is named alone, not with everything it should hold; nor is what should
-        // be below a link or a file in a folder's place.
-        for (const auto& [path, wanted] : expected)
-        {
-            const auto parent = seen.find (getParentPath (path));
-
-            if (path.isNotEmpty() && seen.count (path) == 0 && parent != seen.end() && ! parent->second)
-                check.missing.add (path);
-        }
+        walk.walkFolder (installFolder.openChild (bundleName), {});
+        walk.noteWhatIsMissing();
     }
 } // namespace
 
@@ -288,12 +256,12 @@ BundleCheck verifyBundle (const juce::File& installFolder, const juce::String& b
         return check;
     }
 
-    const auto bundle = installFolder.getChildFile (bundleName);
+    const auto folder = DurableFiles::Folder::open (installFolder);
 
-    if (! bundle.exists() && ! bundle.isSymbolicLink())
+    if (DurableFiles::getEntryKind (folder, bundleName) == DurableFiles::EntryKind::missing)
         return check;
 
-    compareBundle (bundle, bundleName, bundleIsFile, expected, check);
+    compareBundle (folder, bundleName, bundleIsFile, expected, check);
 
     for (auto* list : { &check.changed, &check.missing, &check.extra, &check.links })
         list->sort (false);

@@ -5,11 +5,6 @@
 
 #include <array>
 
-namespace DurableFiles
-{
-    class Folder;
-}
-
 /** One folder a host scans. `start` is taken as the system names it, links on it followed (a
     system folder, the running user's own folder, a CLAP_PATH entry, a profile the system lists);
     `below`, '/'-separated and maybe empty, is walked from there without following any link, so
@@ -45,7 +40,3 @@ HostFolders findHostFolders();
     text; empty when it cannot be told. Two paths to one bundle give the same answer. */
 juce::String getEntryIdentity (const juce::File& path);
 
-/** The fixed file version ("a.b.c.d") of the module `name` inside the held `folder`, opened
-    relative to it without following a link and read only when it is a plain file on a disk; ""
-    otherwise. Copies in other users' folders are read so: no one can swap a link in on the way. */
-juce::String readModuleVersionIn (const DurableFiles::Folder& folder, const juce::String& name);

@@ -1,11 +1,6 @@
 // Linux: where hosts look for VST3 and CLAP plug-ins, and which entry a path leads to.
 #include "engine/HostFolders.h"
 
-#include "engine/DurableFiles.h"
-#include "engine/PeVersion.h"
-
-#include <fcntl.h>
-#include <limits>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,27 +8,6 @@
 namespace
 {
     constexpr int mostHomes = 4096;
-
-    /** A module open as a descriptor, read at offsets. */
-    class DescriptorSource final : public PeByteSource
-    {
-    public:
-        explicit DescriptorSource (int fdToOwn) : fd (fdToOwn) {}
-        ~DescriptorSource() override { if (fd >= 0) ::close (fd); }
-
-        bool read (std::uint64_t offset, void* destination, std::size_t size) override
-        {
-            auto* bytes = static_cast<char*> (destination);
-
-            for (ssize_t got = 0; size > 0; bytes += got, offset += (std::uint64_t) got, size -= (size_t) got)
-                if (offset > (std::uint64_t) std::numeric_limits<off_t>::max() || (got = ::pread (fd, bytes, size, (off_t) offset)) <= 0)
-                    return false;
-
-            return true;
-        }
-
-        const int fd;
-    };
     constexpr int mostPathFolders = 64;
 
     /** The homes of the password database, for a run as root: each one's user could have put a
@@ -101,16 +75,4 @@ juce::String getEntryIdentity (const juce::File& path)
         return {};
 
     return juce::String ((juce::uint64) info.st_dev) + ":" + juce::String ((juce::uint64) info.st_ino);
-}
-
-juce::String readModuleVersionIn (const DurableFiles::Folder& folder, const juce::String& name)
-{
-    // Without waiting: a FIFO at the name cannot stall the run.
-    DescriptorSource source (::openat (folder.getDescriptor(), name.toRawUTF8(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat info {};
-
-    if (! DurableFiles::isPlainName (name) || source.fd < 0 || ::fstat (source.fd, &info) != 0 || ! S_ISREG (info.st_mode))
-        return {};
-
-    return juce::String (readPeFileVersion (source));
 }

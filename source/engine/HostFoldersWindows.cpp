@@ -2,41 +2,11 @@
 // entry a path leads to.
 #include "engine/HostFolders.h"
 
-#include "engine/DurableFiles.h"
-#include "engine/PeVersion.h"
 #include "engine/WindowsApi.h"
 
 namespace
 {
     constexpr DWORD mostProfiles = 4096;
-
-    /** A module open as a handle, read at offsets. */
-    class HandleSource final : public PeByteSource
-    {
-    public:
-        explicit HandleSource (HANDLE handleToOwn) : handle (handleToOwn) {}
-        ~HandleSource() override { if (handle != nullptr) CloseHandle (handle); }
-
-        bool read (std::uint64_t offset, void* destination, std::size_t size) override
-        {
-            constexpr std::size_t largestPiece = 1 << 20;
-            auto* bytes = static_cast<char*> (destination);
-
-            for (DWORD got = 0; size > 0; bytes += got, offset += got, size -= got)
-            {
-                OVERLAPPED at {};
-                at.Offset = (DWORD) offset;
-                at.OffsetHigh = (DWORD) (offset >> 32);
-
-                if (! ReadFile (handle, bytes, (DWORD) juce::jmin (size, largestPiece), &got, &at) || got == 0)
-                    return false;
-            }
-
-            return true;
-        }
-
-        const HANDLE handle;
-    };
     constexpr int mostPathFolders = 64;
 
     /** The profile folders the system lists under ProfileList (ProfileImagePath of each). */
@@ -127,21 +97,4 @@ juce::String getEntryIdentity (const juce::File& path)
 
     return juce::String::toHexString ((juce::int64) info.dwVolumeSerialNumber) + ":"
            + juce::String::toHexString ((juce::int64) (((juce::uint64) info.nFileIndexHigh << 32) | info.nFileIndexLow));
-}
-
-juce::String readModuleVersionIn (const DurableFiles::Folder& folder, const juce::String& name)
-{
-    DWORD error = 0;
-    const auto shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HandleSource source (DurableFiles::isPlainName (name)
-                             ? openRelative (folder.getHandle(), name, GENERIC_READ, shareAll, FILE_OPEN,
-                                             FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, error)
-                             : nullptr);
-    BY_HANDLE_FILE_INFORMATION info {};
-
-    if (source.handle == nullptr || GetFileType (source.handle) != FILE_TYPE_DISK || ! GetFileInformationByHandle (source.handle, &info)
-        || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-        return {};
-
-    return juce::String (readPeFileVersion (source));
 }

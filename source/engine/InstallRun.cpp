@@ -145,7 +145,7 @@ InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust
     setup.settingsNotice = applySettingsFile (setup.settingsFolder, setup.installFolders, trust);
 
     // What an interrupted run left is put right before anything is detected or run.
-    repairInterruptedRuns (setup.installFolders, setup.productName);
+    setup.repairNotices = repairInterruptedRuns (setup.installFolders, setup.productName);
     return setup;
 }
 

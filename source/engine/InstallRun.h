@@ -71,6 +71,7 @@ struct InstallerSetup
     juce::File settingsFolder;
     std::array<juce::File, numFormats> installFolders;
     juce::String settingsNotice; // why the settings file was ignored or not written; usually empty
+    juce::StringArray repairNotices; // each format whose interrupted run was left unrepaired at the start
 
     juce::File getSettingsFile() const;
 };

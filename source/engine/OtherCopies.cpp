@@ -2,11 +2,36 @@
 
 #include "engine/DurableFiles.h"
 #include "engine/InstallDetection.h"
+#include "engine/PeVersion.h"
 
 static_assert (std::tuple_size<HostFolders>::value == numFormats, "one list of host folders per format");
 
 namespace
 {
+    /** A module read at offsets through the one handle it was opened with. */
+    class ReadableSource final : public PeByteSource
+    {
+    public:
+        explicit ReadableSource (DurableFiles::ReadableFile& fileToRead) : file (fileToRead) {}
+
+        bool read (std::uint64_t offset, void* destination, std::size_t size) override
+        {
+            return file.readAt (offset, destination, size);
+        }
+
+    private:
+        DurableFiles::ReadableFile& file;
+    };
+
+    /** The version of the module `name` inside `folder`, opened through it: a link of that name is
+        never followed, and only a plain file is read, without waiting. */
+    juce::String readModuleVersionIn (const DurableFiles::Folder& folder, const juce::String& name)
+    {
+        auto file = DurableFiles::ReadableFile::openIn (folder, name);
+        ReadableSource source (file);
+        return file.isOpen() ? juce::String (readPeFileVersion (source)) : juce::String();
+    }
+
     /** The folder reached from `folder.start` through `below`, no link followed on the way. */
     DurableFiles::Folder openHostFolder (const HostFolder& folder)
     {

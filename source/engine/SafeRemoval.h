@@ -47,25 +47,3 @@ RemovalOutcome removeTreeNowOrAtRestart (const DurableFiles::Folder& parent, con
 /** Asks Windows to remove `files`, in the order given, at the next restart (the process is
     elevated). Elsewhere there is no such thing: returns false. */
 bool removeAtNextRestart (const juce::Array<juce::File>& files);
-
-/** Renames `source` to `target`, which must not exist, without copying and without following a
-    link at `source`. Returns 0, or the system's error code. */
-int renameEntry (const juce::File& source, const juce::File& target);
-
-/** Renames the entry `sourceName` of the held folder `sourceFolder` to `targetName` in
-    `targetFolder` (the same or another folder of the same disk), as the other renameEntry does;
-    both are reached through their folders, never by path. */
-int renameEntry (const DurableFiles::Folder& sourceFolder, const juce::String& sourceName,
-                 const DurableFiles::Folder& targetFolder, const juce::String& targetName);
-
-/** The system's error code of the last failed call on this thread. */
-int getLastSystemError();
-
-/** The FailureReason text for a system error code, or `otherwise` for one without a reason of its
-    own. Only a sharing or lock error (Linux: EBUSY, ETXTBSY) is "a file is in use". */
-const char* reasonForSystemError (int systemError, const char* otherwise);
-
-/** As reasonForSystemError, for a failed rename or removal of `path`. Windows answers "access
-    denied" both for a missing permission and for a folder that holds an open file: the files
-    below `path` are tried to tell the two apart. */
-const char* reasonForFailureOn (const juce::File& path, int systemError, const char* otherwise);

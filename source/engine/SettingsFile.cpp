@@ -1,19 +1,11 @@
 #include "engine/SettingsFile.h"
 
+#include "engine/Elevation.h"
 #include "engine/FileNames.h"
-#include "engine/WindowsApi.h"
+#include "engine/fs/NewFile.h"
+#include "engine/fs/ReadableFile.h"
 
 #include <cstring>
-
-#if JUCE_WINDOWS
- #include <aclapi.h>
- #include <sddl.h>
-#else
- #include <cerrno>
- #include <fcntl.h>
- #include <sys/stat.h>
- #include <unistd.h>
-#endif
 
 const char* const Settings::note =
     "These are the paths that all Tarnwick installers will use for their respective formats. Edit them to personal taste, "
@@ -45,54 +37,12 @@ namespace
     {
     public:
         explicit SettingsFolder (const juce::File& folderToOpen)
+            : folder (DurableFiles::Folder::open (folderToOpen, DurableFiles::Folder::Hold::againstRenaming)),
+              onlyAdministrators (folder.onlyAdministratorsCanChange())
         {
-           #if JUCE_WINDOWS
-            // Held without delete sharing: while it is open, no one can rename or delete the folder.
-            // At the identification level: a pipe reached through a link cannot act as the installer.
-            const auto path = folderToOpen.getFullPathName();
-            const auto open = [&path] (DWORD flags)
-            {
-                return CreateFileW (path.toWideCharPointer(), READ_CONTROL | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION | flags, nullptr);
-            };
-
-            handle = open (FILE_FLAG_OPEN_REPARSE_POINT);
-            const auto error = GetLastError();
-            missing = handle == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
-            BY_HANDLE_FILE_INFORMATION info {};
-            const auto isReparsePoint = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle (handle, &info)
-                                        && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-
-            // A junction or link in its place leads elsewhere, to a folder chosen by whoever made
-            // it: it is read through as before, but never trusted.
-            if (isReparsePoint)
-            {
-                CloseHandle (handle);
-                handle = open (0);
-            }
-
-            onlyAdministrators = handle != INVALID_HANDLE_VALUE && ! isReparsePoint && onlyAdministratorsCanChangeOpened (handle, AdministeredObject::folder);
-           #else
-            descriptor = ::open (folderToOpen.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            missing = descriptor < 0 && errno == ENOENT;
-            struct stat info = {};
-            onlyAdministrators = descriptor >= 0 && ::fstat (descriptor, &info) == 0 && isOnlyRoots (info);
-           #endif
         }
 
-        ~SettingsFolder()
-        {
-           #if JUCE_WINDOWS
-            if (handle != INVALID_HANDLE_VALUE)
-                CloseHandle (handle);
-           #else
-            if (descriptor >= 0)
-                ::close (descriptor);
-           #endif
-        }
-
-        bool isMissing() const { return missing; }
+        bool isMissing() const { return folder.wasMissing(); }
 
         /** Whether only administrators can delete, rename or re-permission the folder's entries. */
         bool onlyAdministratorsCanChangeIt() const { return onlyAdministrators; }
@@ -103,80 +53,37 @@ namespace
             can change, or that lies in a folder others can change, is not read at all. */
         FileRead read (const juce::String& name, Settings::Trust trust, juce::MemoryBlock& bytes) const
         {
+            if (! folder.isOpen())
+                return folder.wasMissing() ? FileRead::missing : FileRead::unreadable;
+
+            auto file = DurableFiles::ReadableFile::openIn (folder, name);
+
+            if (file.getStatus() == DurableFiles::ReadableFile::Status::missing)
+                return FileRead::missing;
+
+            if (! file.isOpen())
+                return FileRead::unreadable;
+
+            if (trust == Settings::Trust::administratorsOnly && ! (onlyAdministrators && file.onlyAdministratorsCanChange()))
+                return FileRead::changeableByOthers;
+
             bytes.setSize (bytesToTry);
             size_t total = 0;
-            const auto mustBeAdministrators = trust == Settings::Trust::administratorsOnly;
 
-           #if JUCE_WINDOWS
-            if (handle == INVALID_HANDLE_VALUE)
-                return missing ? FileRead::missing : FileRead::unreadable;
-
-            DWORD error = 0;
-            const auto file = openRelative (handle, name, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, error);
-
-            if (file == nullptr)
-                return error == ERROR_FILE_NOT_FOUND ? FileRead::missing : FileRead::unreadable;
-
-            BY_HANDLE_FILE_INFORMATION info {};
-            constexpr DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-            bool ok = GetFileType (file) == FILE_TYPE_DISK && GetFileInformationByHandle (file, &info) && (info.dwFileAttributes & notAFile) == 0;
-
-            if (ok && mustBeAdministrators && ! (onlyAdministrators && onlyAdministratorsCanChangeOpened (file, AdministeredObject::file)))
+            while (total < bytesToTry)
             {
-                CloseHandle (file);
-                return FileRead::changeableByOthers;
-            }
+                const auto got = file.read (static_cast<char*> (bytes.getData()) + total, bytesToTry - total);
 
-            while (ok && total < bytesToTry)
-            {
-                DWORD got = 0;
-                ok = ReadFile (file, static_cast<char*> (bytes.getData()) + total, (DWORD) (bytesToTry - total), &got, nullptr) != 0;
+                if (got < 0)
+                    return FileRead::unreadable;
 
                 if (got == 0)
-                    break;
-
-                total += got;
-            }
-
-            CloseHandle (file);
-           #else
-            if (descriptor < 0)
-                return missing ? FileRead::missing : FileRead::unreadable;
-
-            const auto file = ::openat (descriptor, name.toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-
-            if (file < 0)
-                return errno == ENOENT ? FileRead::missing : FileRead::unreadable;
-
-            struct stat info = {};
-            bool ok = ::fstat (file, &info) == 0 && S_ISREG (info.st_mode);
-
-            if (ok && mustBeAdministrators && ! (onlyAdministrators && isOnlyRoots (info)))
-            {
-                ::close (file);
-                return FileRead::changeableByOthers;
-            }
-
-            while (ok && total < bytesToTry)
-            {
-                const auto got = ::read (file, static_cast<char*> (bytes.getData()) + total, bytesToTry - total);
-
-                if (got < 0 && errno == EINTR)
-                    continue;
-
-                ok = got >= 0;
-
-                if (got <= 0)
                     break;
 
                 total += (size_t) got;
             }
 
-            ::close (file);
-           #endif
-
-            if (! ok || total > (size_t) Settings::maximumFileSize)
+            if (total > (size_t) Settings::maximumFileSize)
                 return FileRead::unreadable;
 
             bytes.setSize (total);
@@ -184,93 +91,15 @@ namespace
         }
 
         /** Writes a new file of that name: a temporary file, created new, is filled, flushed and
-            then given the name, only when no file holds it. */
+            then given the name, only when no file holds it. Everyone may read it; only
+            administrators may change it. */
         bool createNew (const juce::String& name, const juce::MemoryBlock& bytes) const
         {
-            const auto temporaryName = "." + name + ".new-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
-
-           #if JUCE_WINDOWS
-            if (handle == INVALID_HANDLE_VALUE)
-                return false;
-
-            // Administrators and SYSTEM may change it, users may read it. A token that may not name
-            // Administrators as the owner leaves the owner to the system.
-            HANDLE file = nullptr;
-            DWORD error = ERROR_INVALID_OWNER;
-
-            for (const auto* sddl : { L"O:BAD:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)", L"D:P(A;;FA;;;BA)(A;;FA;;;SY)(A;;FR;;;BU)" })
-            {
-                PSECURITY_DESCRIPTOR descriptor = nullptr;
-
-                if (error != ERROR_INVALID_OWNER || ! ConvertStringSecurityDescriptorToSecurityDescriptorW (sddl, SDDL_REVISION_1, &descriptor, nullptr))
-                    break;
-
-                file = openRelative (handle, temporaryName, GENERIC_WRITE | DELETE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT,
-                                     error, descriptor);
-                LocalFree (descriptor);
-            }
-
-            if (file == nullptr)
-                return false;
-
-            DWORD written = 0;
-            bool ok = WriteFile (file, bytes.getData(), (DWORD) bytes.getSize(), &written, nullptr) && written == bytes.getSize()
-                      && FlushFileBuffers (file);
-
-            // Renamed within the held folder, and only onto a free name.
-            ok = ok && renameRelative (file, handle, name) == 0;
-
-            if (! ok)
-            {
-                FILE_DISPOSITION_INFO dispose { TRUE };
-                SetFileInformationByHandle (file, FileDispositionInfo, &dispose, sizeof (dispose));
-            }
-
-            CloseHandle (file);
-            return ok;
-           #else
-            if (descriptor < 0)
-                return false;
-
-            const auto file = ::openat (descriptor, temporaryName.toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-
-            if (file < 0)
-                return false;
-
-            bool ok = ::fchmod (file, 0644) == 0;
-
-            for (size_t done = 0; ok && done < bytes.getSize();)
-            {
-                const auto wrote = ::write (file, static_cast<const char*> (bytes.getData()) + done, bytes.getSize() - done);
-                ok = wrote > 0 || (wrote < 0 && errno == EINTR);
-                done += wrote > 0 ? (size_t) wrote : 0;
-            }
-
-            ok = ::fsync (file) == 0 && ok;
-            ::close (file);
-
-            // A link fails where the name is taken; the temporary name goes either way.
-            ok = ok && ::linkat (descriptor, temporaryName.toRawUTF8(), descriptor, name.toRawUTF8(), 0) == 0;
-            ::unlinkat (descriptor, temporaryName.toRawUTF8(), 0);
-            return ok && ::fsync (descriptor) == 0;
-           #endif
+            return folder.isOpen() && DurableFiles::writeWholeNewFile (folder, name, bytes, DurableFiles::Readers::everyone);
         }
 
     private:
-       #if JUCE_WINDOWS
-        HANDLE handle = INVALID_HANDLE_VALUE;
-       #else
-        /** Owned by root and writable by no one else; a folder may be writable by others when it is
-            sticky, as only an entry's owner may then delete or rename it. */
-        static bool isOnlyRoots (const struct stat& info)
-        {
-            const auto othersMayWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-            return info.st_uid == 0 && (! othersMayWrite || (S_ISDIR (info.st_mode) && (info.st_mode & S_ISVTX) != 0));
-        }
-
-        int descriptor = -1;
-       #endif
-        bool missing = false;
+        DurableFiles::Folder folder;
         bool onlyAdministrators = false;
 
         JUCE_DECLARE_NON_COPYABLE (SettingsFolder)
@@ -484,79 +313,7 @@ namespace
     }
 
     //==============================================================================
-    bool isWindowsAbsolutePath (const juce::String& path) // with backslashes only
-    {
-        if (path.length() >= 3 && juce::CharacterFunctions::isLetter (path[0]) && path[0] < 0x80 && path[1] == ':' && path[2] == '\\')
-            return true;
-
-        if (! path.startsWith ("\\\\"))
-            return false;
-
-        const auto server = path.substring (2).upToFirstOccurrenceOf ("\\", false, false);
-        const auto share = path.substring (3 + server.length()).upToFirstOccurrenceOf ("\\", false, false);
-        return server.isNotEmpty() && share.isNotEmpty();
-    }
-
-    /** A network path to a server's named pipes, mail slots or IPC$ share, which are no folders.
-        Windows drops dots and spaces at the end of a part, so "pipe." is the pipe share too. */
-    bool isNetworkPathToAServersInternals (const juce::String& path) // an absolute path with backslashes only
-    {
-        if (! path.startsWith ("\\\\"))
-            return false;
-
-        const auto share = path.fromFirstOccurrenceOf ("\\", false, false).substring (1).fromFirstOccurrenceOf ("\\", false, false)
-                               .upToFirstOccurrenceOf ("\\", false, false).trimCharactersAtEnd (". ");
-
-        for (const auto* name : { "pipe", "mailslot", "IPC$" })
-            if (share.equalsIgnoreCase (name))
-                return true;
-
-        return false;
-    }
-
-    bool holdsACharacterNoFolderValueHolds (const juce::String& value, Settings::PathRules rules)
-    {
-        for (auto p = value.getCharPointer(); ! p.isEmpty();)
-        {
-            const auto c = p.getAndAdvance();
-
-            // Controls (C0, DEL, C1) would forge lines in the log and in --status; U+FFFD is where
-            // the file's bytes were not text, the stand-in where they held a NUL.
-            if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == replacementCharacter || c == Settings::nulStandIn)
-                return true;
-
-            if (rules == Settings::PathRules::windows && juce::String ("<>\"|?*").containsChar (c))
-                return true;
-        }
-
-        // A colon anywhere but after the drive letter names a stream or a device.
-        return rules == Settings::PathRules::windows && value.indexOfChar (2, ':') >= 0;
-    }
 } // namespace
-
-bool Settings::isUsableFolderPath (const juce::String& value, PathRules rules)
-{
-    if (value.trim().isEmpty() || value.length() > maximumPathLength || holdsACharacterNoFolderValueHolds (value, rules))
-        return false;
-
-    const auto withBackslashes = value.replaceCharacter ('/', '\\');
-
-    // Device and namespace paths, which reach past the file system's folders.
-    if (withBackslashes.startsWith ("\\\\?") || withBackslashes.startsWith ("\\\\.") || withBackslashes.startsWith ("\\??\\"))
-        return false;
-
-    if (rules == PathRules::posix)
-        return value.startsWithChar ('/');
-
-    if (! isWindowsAbsolutePath (withBackslashes) || isNetworkPathToAServersInternals (withBackslashes))
-        return false;
-
-    for (const auto& part : juce::StringArray::fromTokens (withBackslashes, "\\", ""))
-        if (isReservedDeviceName (part))
-            return false;
-
-    return true;
-}
 
 juce::String Settings::decodeText (const void* bytes, size_t size)
 {
@@ -592,25 +349,7 @@ std::array<juce::String, numFormats> Settings::readFolderValues (const void* byt
 
 Settings::Trust Settings::getProcessTrust()
 {
-   #if JUCE_WINDOWS
-    HANDLE token = nullptr;
-    TOKEN_ELEVATION elevation {};
-    DWORD size = 0;
-    // When the token cannot be asked, the stricter rule holds.
-    bool elevated = true;
-
-    if (OpenProcessToken (GetCurrentProcess(), TOKEN_QUERY, &token))
-    {
-        if (GetTokenInformation (token, TokenElevation, &elevation, sizeof (elevation), &size))
-            elevated = elevation.TokenIsElevated != 0;
-
-        CloseHandle (token);
-    }
-
-    return elevated ? Trust::administratorsOnly : Trust::anyReadableFile;
-   #else
-    return ::geteuid() == 0 ? Trust::administratorsOnly : Trust::anyReadableFile;
-   #endif
+    return isElevated() ? Trust::administratorsOnly : Trust::anyReadableFile;
 }
 
 bool writeSettingsFile (const juce::File& file, const std::array<juce::String, numFormats>& folderPaths)

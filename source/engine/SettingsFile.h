@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "engine/FileNames.h"
 
 namespace Settings
 {
@@ -17,37 +18,12 @@ namespace Settings
         unreadable file. */
     constexpr juce::int64 maximumFileSize = 1024 * 1024;
 
-    /** What a NUL in the file (raw or as a reference) and any reference that names no character
-        are read as. The parser would drop such a reference, or end the text at a raw NUL, so a
-        value would be read other than written; U+FFFF is no XML character, and no usable value
-        holds it. */
-    constexpr juce::juce_wchar nulStandIn = 0xffff;
-
-    /** Longer folder values are not taken. */
-    constexpr int maximumPathLength = 1024;
-
-    /** Which paths count as absolute: POSIX ones start with '/'; Windows ones are a drive path
-        ("C:\..." or "C:/...") or a network share ("\\server\share..."). */
-    enum class PathRules
-    {
-        posix,
-        windows
-    };
-
-   #if JUCE_WINDOWS
-    constexpr PathRules nativePathRules = PathRules::windows;
-   #else
-    constexpr PathRules nativePathRules = PathRules::posix;
-   #endif
-
-    /** Whether a folder value read from the file may be acted on by a program that runs with
-        administrator rights: an absolute path of at most maximumPathLength characters, not blank,
-        holding no control character (C0, DEL or C1), no NUL (which reaches it as nulStandIn) and no
-        U+FFFD (what ill-formed text was read as), that is no device or namespace path ("\\?\",
-        "\\.\", "\??\", also with forward slashes). Under the Windows rules it also holds none of
-        < > " | ? *, no colon but a drive letter's, no part named like a device, and is no network
-        path to a server's pipes, mail slots or IPC$. */
-    bool isUsableFolderPath (const juce::String& value, PathRules rules = nativePathRules);
+    // The rules for folder values, kept with the other rules for names.
+    using ::PathRules;
+    using ::nativePathRules;
+    using ::nulStandIn;
+    using ::maximumPathLength;
+    using ::isUsableFolderPath;
 
     /** The settings file's text from its bytes: UTF-8, or UTF-16 after a byte-order mark. Every
         ill-formed sequence (a stray or cut-short one, an overlong form, a surrogate, an unpaired

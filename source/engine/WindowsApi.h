@@ -1,5 +1,5 @@
-// <windows.h> for the engine's Windows code, without the min/max macros and the rarely used parts,
-// and the engine's one way of opening a name inside a folder held open.
+// <windows.h> for the program's Windows code, without the min/max macros and the rarely used parts,
+// and the rule of who may change a file or folder.
 #pragma once
 
 #include <juce_core/juce_core.h>
@@ -16,20 +16,6 @@
 #endif
 
 #if JUCE_WINDOWS
-/** Opens or creates the entry `name`, one plain name, inside the folder open as `parent`, through
-    NtCreateFile with `parent` as the root directory: nothing on the way is looked up by path, and
-    with FILE_OPEN_REPARSE_POINT in `options` a reparse point at the name is opened as itself.
-    `disposition` and `options` are NtCreateFile's (FILE_OPEN, FILE_CREATE; FILE_DIRECTORY_FILE,
-    ...); synchronous I/O is always asked for. A new entry gets `securityDescriptor` when one is
-    given. Returns the handle, or nullptr with `error` set to the Win32 error code. */
-HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error,
-                     const void* securityDescriptor = nullptr);
-
-/** Renames the entry open as `entry` (with DELETE access) to `name`, one plain name, inside the
-    folder open as `targetFolder`, never replacing anything there: FileRenameInformation with a
-    root directory. Returns 0, or the Win32 error code. */
-DWORD renameRelative (HANDLE entry, HANDLE targetFolder, const juce::String& name);
-
 /** What a security descriptor is judged for. */
 enum class AdministeredObject
 {

@@ -1,6 +1,7 @@
 #include "engine/BundleFixture.h"
 #include "engine/BundleVerify.h"
 
+#include <atomic>
 #include <thread>
 
 namespace
@@ -135,3 +136,42 @@ TEST (BundleVerify, waitsForAnotherCopyThenSaysSo)
     EXPECT_EQ (check.outcome, BundleCheck::Outcome::busy);
     EXPECT_EQ (check.reason, "another installation is running");
 }
+
+#if JUCE_LINUX
+// A user who may write a folder on the way swaps a changed Contents for a link to a pristine copy
+// and back while the check walks: whatever moment it meets, it never says the bundle matches.
+TEST (BundleVerify, aFolderSwappedForALinkWhileItWalksNeverMatches)
+{
+    const TestFolder folder;
+    const auto archive = carriedArchive (0);
+    const auto bundle = folder / "Plug-Ins/Morvane4.vst3";
+    ASSERT_TRUE (install (folder / "Plug-Ins", 0, archive).wasOk());
+    ASSERT_TRUE (install (folder / "pristine", 0, archive).wasOk());
+    ASSERT_TRUE (flipFirstByte (bundle.getChildFile (module)));
+
+    // The names it swaps through lie outside the bundle, so that only Contents ever changes in it.
+    const auto contents = bundle.getChildFile ("Contents"), aside = folder / "Contents.aside", link = folder / "Contents.link";
+    ASSERT_TRUE ((folder / "pristine/Morvane4.vst3/Contents").createSymbolicLink (link, true));
+    std::atomic<bool> stop { false };
+    std::thread swapper ([&]
+    {
+        while (! stop)
+        {
+            ::rename (contents.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8());
+            ::rename (link.getFullPathName().toRawUTF8(), contents.getFullPathName().toRawUTF8());
+            ::rename (contents.getFullPathName().toRawUTF8(), link.getFullPathName().toRawUTF8());
+            ::rename (aside.getFullPathName().toRawUTF8(), contents.getFullPathName().toRawUTF8());
+        }
+    });
+
+    int matched = 0;
+
+    for (int i = 0; i < 300; ++i)
+        matched += verifyBundle (folder / "Plug-Ins", "Morvane4.vst3", archive.getData(), archive.getSize()).outcome
+                   == BundleCheck::Outcome::matches ? 1 : 0;
+
+    stop = true;
+    swapper.join();
+    EXPECT_EQ (matched, 0);
+}
+#endif

@@ -1,6 +1,12 @@
 #include "engine/BundleFixture.h"
 
 #if JUCE_LINUX
+ #include <fcntl.h>
+ #include <sys/file.h>
+ #include <sys/stat.h>
+#endif
+
+#if JUCE_LINUX
 //==============================================================================
 #ifdef TW_TRACED_INSTALL
 /** One system call of a recorded run: its name, the paths strace showed for its file descriptors
@@ -197,7 +203,7 @@ TEST_F (BundleInstallerTest, aSecondCopyNeverTouchesTheFirstOnesBundle)
 
     EXPECT_EQ (install (installFolder, 0, carriedArchive (0)).getErrorMessage(), "another installation is running");
     EXPECT_EQ (uninstallBundle (installFolder, "Morvane4.vst3").getErrorMessage(), "another installation is running");
-    repairInterruptedRun (installFolder, "Morvane4.vst3");
+    EXPECT_FALSE (repairInterruptedRun (installFolder, "Morvane4.vst3")) << "a repair left undone must say so";
     EXPECT_TRUE (sameTree (snapshot (installFolder), whileFirstRuns));
 
     ASSERT_EQ (write (toChild[1], &byte, 1), 1);
@@ -208,7 +214,7 @@ TEST_F (BundleInstallerTest, aSecondCopyNeverTouchesTheFirstOnesBundle)
         close (fd);
 }
 
-TEST_F (BundleInstallerTest, theLockIsNoFileAndStillKeepsOutASecondCopyAndTheOtherFormatsOfTheFolder)
+TEST_F (BundleInstallerTest, theLockLivesWhereOnlyRootGoesAndKeepsOutASecondCopyAndTheOtherFormatsOfTheFolder)
 {
     ASSERT_TRUE (installFolder.createDirectory().wasOk());
     using Lock = DurableFiles::BundleLock;
@@ -217,8 +223,12 @@ TEST_F (BundleInstallerTest, theLockIsNoFileAndStillKeepsOutASecondCopyAndTheOth
         Lock first (installFolder, "Morvane4.vst3");
         ASSERT_EQ (first.acquire (juce::RelativeTime()), Lock::Outcome::acquired);
 
-        // Nothing in the folder that could be removed, replaced or linked to take the lock away.
+        // Nothing in the install folder; the lock's folder is root's alone.
         EXPECT_EQ (installFolder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+        struct stat lockFolder = {};
+        ASSERT_EQ (::stat (Lock::getLockFolder().getFullPathName().toRawUTF8(), &lockFolder), 0);
+        EXPECT_EQ (lockFolder.st_uid, 0u);
+        EXPECT_EQ (lockFolder.st_mode & 0777, 0700u);
 
         Lock second (installFolder, "Morvane4.vst3"), otherFormat (DurableFiles::Folder::open (installFolder), "Morvane4.clap");
         EXPECT_EQ (second.acquire (juce::RelativeTime::milliseconds (100)), Lock::Outcome::busy);
@@ -228,6 +238,45 @@ TEST_F (BundleInstallerTest, theLockIsNoFileAndStillKeepsOutASecondCopyAndTheOth
     Lock afterwards (installFolder, "Morvane4.vst3");
     EXPECT_EQ (afterwards.acquire (juce::RelativeTime()), Lock::Outcome::acquired);
     EXPECT_EQ (Lock (folder / "missing", "Morvane4.vst3").acquire (juce::RelativeTime()), Lock::Outcome::cannotCreate);
+}
+
+TEST_F (BundleInstallerTest, aStandardUserCanNeitherTakeNorBlockTheLock)
+{
+    ASSERT_TRUE (installFolder.createDirectory().wasOk());
+    const auto lockFile = DurableFiles::BundleLock::getLockFolder().getChildFile (
+        DurableFiles::BundleLock::getLockName (DurableFiles::Folder::open (installFolder), "Morvane4.vst3"));
+    int ready[2], done[2];
+    ASSERT_EQ (::pipe (ready), 0);
+    ASSERT_EQ (::pipe (done), 0);
+
+    // As nobody: the locks a user can reach (on the install folder itself) are taken and held,
+    // and the lock file itself is tried.
+    const auto child = fork();
+
+    if (child == 0)
+    {
+        const auto fd = ::open (installFolder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY);
+        const auto took = fd >= 0 && ::flock (fd, LOCK_EX) == 0 && ::setgid (65534) == 0 && ::setuid (65534) == 0;
+        const char answer = took && ::open (lockFile.getFullPathName().toRawUTF8(), O_RDWR | O_CREAT, 0666) < 0 ? 'y' : 'n';
+        (void) ! ::write (ready[1], &answer, 1);
+        char wait;
+        (void) ! ::read (done[0], &wait, 1);
+        _exit (0);
+    }
+
+    char answer = 0;
+    ASSERT_EQ (::read (ready[0], &answer, 1), 1);
+    EXPECT_EQ (answer, 'y') << "nobody reached the lock file";
+
+    EXPECT_TRUE (install (installFolder, 0, carriedArchive (0)).wasOk());
+    EXPECT_TRUE (uninstallBundle (installFolder, "Morvane4.vst3").wasOk());
+
+    (void) ! ::write (done[1], "x", 1);
+    int status = 0;
+    waitpid (child, &status, 0);
+
+    for (const auto fd : { ready[0], ready[1], done[0], done[1] })
+        ::close (fd);
 }
 
 //==============================================================================

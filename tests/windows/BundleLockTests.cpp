@@ -1,4 +1,4 @@
-// Windows only: the bundle lock, a named mutex, taken by two copies at once and squatted by a stranger.
+// Windows only: the bundle lock, a file in a folder only administrators may enter, taken by two copies at once.
 #include "TestFolder.h"
 #include "TreeSnapshot.h"
 #include "engine/BundleInstaller.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 
 namespace
 {
@@ -77,19 +78,34 @@ TEST_F (BundleLockTest, twoCopiesAtOnceOneHoldsTheOtherIsBusyAndTouchesNothing)
     EXPECT_TRUE (installVst3 (installFolder).wasOk());
 }
 
-TEST_F (BundleLockTest, aStrangerHoldingTheNameOnlyMakesTheRunBusy)
+TEST_F (BundleLockTest, livesInAFolderWhoseAccessListIsSystemAndAdministratorsAlone)
 {
-    const auto before = snapshot (installFolder);
-    const auto name = DurableFiles::BundleLock::getMutexName (DurableFiles::Folder::open (installFolder), "Morvane4.vst3");
-    ASSERT_TRUE (name.startsWith ("Global\\tw_installer-")) << name;
+    const DurableFiles::BundleLock lock (installFolder, "Morvane4.vst3");
+    const auto lockFolder = DurableFiles::BundleLock::getLockFolder();
+    ASSERT_TRUE (lockFolder.isDirectory()) << lockFolder.getFullPathName();
 
-    // An object of another kind under the mutex's name.
-    const auto squatter = CreateEventW (nullptr, TRUE, FALSE, name.toWideCharPointer());
-    ASSERT_NE (squatter, nullptr);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL list = nullptr;
+    ASSERT_EQ (GetNamedSecurityInfoW (lockFolder.getFullPathName().toWideCharPointer(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                      nullptr, nullptr, &list, nullptr, &descriptor), (DWORD) ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE (GetSecurityDescriptorControl (descriptor, &control, &revision));
+    EXPECT_NE (control & SE_DACL_PROTECTED, 0) << "inherits from Program Files";
 
-    EXPECT_EQ (installVst3 (installFolder).getErrorMessage(), "another installation is running");
-    EXPECT_TRUE (sameTree (snapshot (installFolder), before));
+    // Exactly two entries, both allowing: SYSTEM and Administrators; users may not even read.
+    juce::StringArray accounts;
 
-    CloseHandle (squatter);
-    EXPECT_TRUE (installVst3 (installFolder).wasOk());
+    for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i)
+    {
+        void* entry = nullptr;
+        ASSERT_TRUE (GetAce (list, i, &entry));
+        EXPECT_EQ (static_cast<ACE_HEADER*> (entry)->AceType, ACCESS_ALLOWED_ACE_TYPE);
+        auto* sid = reinterpret_cast<PSID> (&static_cast<ACCESS_ALLOWED_ACE*> (entry)->SidStart);
+        accounts.add (IsWellKnownSid (sid, WinLocalSystemSid) ? "SYSTEM" : IsWellKnownSid (sid, WinBuiltinAdministratorsSid) ? "Administrators" : "other");
+    }
+
+    accounts.sort (false);
+    EXPECT_EQ (accounts.joinIntoString (","), "Administrators,SYSTEM");
+    LocalFree (descriptor);
 }

@@ -1,0 +1,8 @@
+#include "engine/Elevation.h"
+
+#include <unistd.h>
+
+bool isElevated()
+{
+    return ::geteuid() == 0;
+}
