@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <string>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -63,37 +64,42 @@ namespace
         return found;
     }
 
-    /** Reads a small file of /proc whole (maps of a large process runs to a few hundred KB). */
-    juce::String readProcFile (int processFolder, const char* name, size_t limit)
+    /** Reads a file of /proc whole, up to `limit` bytes (maps of a large process runs to a few hundred KB). */
+    std::string readProcFile (int processFolder, const char* name, size_t limit)
     {
         const Descriptor file (::openat (processFolder, name, O_RDONLY | O_CLOEXEC));
-        juce::MemoryOutputStream text;
-        char buffer[16384];
+        std::string text;
+        char buffer[65536];
 
-        if (file.fd < 0)
-            return {};
+        for (ssize_t got = 0; file.fd >= 0 && text.size() < limit && (got = ::read (file.fd, buffer, sizeof (buffer))) > 0;)
+            text.append (buffer, (size_t) got);
 
-        for (ssize_t got; text.getDataSize() < limit && (got = ::read (file.fd, buffer, sizeof (buffer))) > 0;)
-            text.write (buffer, (size_t) got);
-
-        return text.toString();
+        return text;
     }
 
     /** Whether a mapping of the process is one of the files: /proc/PID/maps gives each mapping's
-        device (major:minor, in hexadecimal) and inode. */
+        device (major:minor, in hexadecimal) and inode. Parsed as bytes: a scan reads every process's. */
     bool holdsMapped (int processFolder, const std::vector<Identity>& identities)
     {
         constexpr size_t mostRead = 16 << 20;
         const auto maps = readProcFile (processFolder, "maps", mostRead);
 
-        for (const auto& line : juce::StringArray::fromLines (maps))
+        for (size_t line = 0; line < maps.size();)
         {
+            const auto end = std::min (maps.find ('\n', line), maps.size());
             unsigned int major = 0, minor = 0;
             unsigned long long inode = 0;
 
-            if (std::sscanf (line.toRawUTF8(), "%*s %*s %*s %x:%x %llu", &major, &minor, &inode) == 3 && inode != 0
-                && isIn (identities, (juce::uint64) makedev (major, minor), (juce::uint64) inode))
+            // The fields wanted come before the path; sscanf is given only them (it measures the
+            // whole of a string it is given).
+            char fields[128] = {};
+            maps.copy (fields, std::min (end - line, sizeof (fields) - 1), line);
+
+            if (std::sscanf (fields, "%*s %*s %*s %x:%x %llu", &major, &minor, &inode) == 3
+                && inode != 0 && isIn (identities, (juce::uint64) makedev (major, minor), (juce::uint64) inode))
                 return true;
+
+            line = end + 1;
         }
 
         return false;
@@ -124,7 +130,7 @@ namespace
                 continue;
 
             if (holdsOpen (folder.fd, identities) || holdsMapped (folder.fd, identities))
-                holders.add ({ readProcFile (folder.fd, "comm", 256).trimEnd(), processId });
+                holders.add ({ juce::String (juce::CharPointer_UTF8 (readProcFile (folder.fd, "comm", 256).c_str())).trimEnd(), processId });
         }
 
         ::closedir (proc);
