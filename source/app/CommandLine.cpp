@@ -186,7 +186,7 @@ namespace CommandLine
             return exitCode;
         }
 
-        int printStatus (const SystemLocations& locations, const Output& output)
+        int printStatus (const Options&, const SystemLocations& locations, const Output& output)
         {
             const auto setup = startInstaller (locations);
             tellSettingsNotice (setup, output);
@@ -305,6 +305,166 @@ namespace CommandLine
 
             return exitCode;
         }
+
+        int uninstallFormats (const Options& options, const SystemLocations& locations, const Output& output)
+        {
+            if (options.confirm)
+            {
+                output.err (juce::String (applicationName) + ": --confirm asks in a window, which this run has none of");
+                return noDisplay;
+            }
+
+            return runFormatsWithLog (options, locations, output);
+        }
+
+        int printVersion (const Options&, const SystemLocations&, const Output& output)
+        {
+            output.out (juce::String (applicationName) + " " + applicationVersion + " (" + Product::name + " " + Product::version + ")");
+            return succeeded;
+        }
+
+        int printUsage (const Options&, const SystemLocations&, const Output& output)
+        {
+            for (const auto& line : getUsage())
+                output.out (line);
+
+            return succeeded;
+        }
+
+        //==============================================================================
+        /** One command: the arguments that ask for it, what it takes, its lines in the usage text
+            and what carries it out. */
+        struct Verb
+        {
+            Action action;
+            std::array<const char*, 3> flags; // the first is the one the usage text names; unused ones are nullptr
+            bool takesFormats;                // a list of formats follows the flag
+            bool takesLog;                    // --log FILE goes with it
+            bool takesQuiet;                  // --quiet goes with it
+            const char* usage;       // its usage lines as they follow the program's name, one per '\n'
+            const char* description; // its line after the usage lines, behind its flag; nullptr for none
+            int (*handler) (const Options&, const SystemLocations&, const Output&);
+        };
+
+        // In the order of the usage text. The window is what no argument asks for; --version is
+        // named on --help's usage line.
+        const Verb verbs[] = {
+            { Action::window, {}, false, false, false,
+              "                                  opens the window", nullptr, printUsage },
+            { Action::install, { "--install" }, true, true, true,
+              " --install FORMATS [--log FILE] [--quiet]", nullptr, runFormatsWithLog },
+            { Action::uninstall, { "--uninstall" }, true, true, true,
+              " --uninstall FORMATS [--log FILE] [--quiet]\n"
+              " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
+              nullptr, uninstallFormats },
+            { Action::repair, { "--repair" }, false, true, true,
+              " --repair [--log FILE] [--quiet]       installs again what is installed", nullptr, runFormatsWithLog },
+            { Action::status, { "--status" }, false, false, false,
+              " --status", "prints one line per format: name, state, installed version, bundle path (tab-separated).", printStatus },
+            { Action::verify, { "--verify" }, true, false, true,
+              " --verify FORMATS [--quiet]",
+              "compares each installed bundle with the installer's, file by file, and changes nothing; then it names other copies where hosts look (--quiet leaves them out).",
+              verifyFormats },
+            { Action::help, { "--help", "-h", "/?" }, false, false, false,
+              " --help | --version", nullptr, printUsage },
+            { Action::version, { "--version" }, false, false, false,
+              "", nullptr, printVersion },
+        };
+
+        const Verb* findVerb (const juce::String& argument)
+        {
+            for (const auto& verb : verbs)
+                for (const auto* flag : verb.flags)
+                    if (flag != nullptr && argument == flag)
+                        return &verb;
+
+            return nullptr;
+        }
+
+        const Verb& findVerb (Action action)
+        {
+            for (const auto& verb : verbs)
+                if (verb.action == action)
+                    return verb;
+
+            return verbs[0];
+        }
+
+        /** Whether the argument after i is a value rather than the next option. */
+        bool hasValue (const juce::StringArray& arguments, int i)
+        {
+            return i + 1 < arguments.size() && ! arguments[i + 1].startsWith ("-");
+        }
+
+        /** Takes the command at i, with its list of formats where it has one. */
+        void takeVerb (const Verb& verb, const juce::StringArray& arguments, int& i, Options& options)
+        {
+            const auto& argument = arguments[i];
+
+            if (options.action != Action::window)
+            {
+                options.error = argument + " cannot be combined with another command";
+                return;
+            }
+
+            options.action = verb.action;
+
+            if (! verb.takesFormats)
+                return;
+
+            if (! hasValue (arguments, i))
+                options.error = argument + " needs a list of formats (vst3, clap, aax or all)";
+            else
+                options.formats = parseFormats (arguments[++i], options.error);
+        }
+
+        /** Takes the option at i that is no command: --confirm, --log FILE or --quiet. */
+        void takeOption (const juce::StringArray& arguments, int& i, Options& options)
+        {
+            const auto& argument = arguments[i];
+
+            if (argument == "--confirm")
+                options.confirm = true;
+            else if (argument == "--quiet")
+                options.quiet = true;
+            else if (argument != "--log")
+                options.error = "unknown option '" + argument + "'";
+            else if (options.logFile != juce::File())
+                options.error = "--log is given twice";
+            else if (! hasValue (arguments, i) || arguments[i + 1].trim().isEmpty())
+                options.error = "--log needs a file name";
+            else
+                options.logFile = juce::File::getCurrentWorkingDirectory().getChildFile (arguments[++i]);
+        }
+
+        /** Why the options taken do not go together, or "". */
+        juce::String findMismatch (const Options& options)
+        {
+            // "--install, --uninstall or --repair": the flags of the commands that take the option.
+            const auto listTaking = [] (bool Verb::*takes)
+            {
+                juce::StringArray flags;
+
+                for (const auto& verb : verbs)
+                    if (verb.*takes)
+                        flags.add (verb.flags[0]);
+
+                return flags.joinIntoString (", ", 0, flags.size() - 1) + " or " + flags[flags.size() - 1];
+            };
+
+            const auto& verb = findVerb (options.action);
+
+            if (! verb.takesLog && options.logFile != juce::File())
+                return "--log goes only with " + listTaking (&Verb::takesLog);
+
+            if (! verb.takesQuiet && options.quiet)
+                return "--quiet goes only with " + listTaking (&Verb::takesQuiet);
+
+            if (options.confirm && (options.action != Action::uninstall || options.quiet || options.logFile != juce::File()))
+                return "--confirm goes only with --uninstall, without --quiet or --log";
+
+            return {};
+        }
     } // namespace
 
     //==============================================================================
@@ -333,86 +493,16 @@ namespace CommandLine
         Options options;
         options.commandLine = arguments.joinIntoString (" ");
 
-        auto fail = [&options] (const juce::String& reason)
+        for (int i = 0; i < arguments.size() && options.error.isEmpty(); ++i)
         {
-            options.error = reason;
-            return options;
-        };
-
-        auto setAction = [&options] (Action action)
-        {
-            if (options.action != Action::window)
-                return false;
-
-            options.action = action;
-            return true;
-        };
-
-        for (int i = 0; i < arguments.size(); ++i)
-        {
-            const auto& argument = arguments[i];
-            const auto hasValue = i + 1 < arguments.size() && ! arguments[i + 1].startsWith ("-");
-
-            if (argument == "--install" || argument == "--uninstall" || argument == "--verify")
-            {
-                const auto action = argument == "--install" ? Action::install : argument == "--uninstall" ? Action::uninstall : Action::verify;
-
-                if (! setAction (action))
-                    return fail (argument + " cannot be combined with another command");
-
-                if (! hasValue)
-                    return fail (argument + " needs a list of formats (vst3, clap, aax or all)");
-
-                options.formats = parseFormats (arguments[++i], options.error);
-
-                if (options.error.isNotEmpty())
-                    return options;
-            }
-            else if (argument == "--repair")
-            {
-                if (! setAction (Action::repair))
-                    return fail (argument + " cannot be combined with another command");
-            }
-            else if (argument == "--confirm")
-            {
-                options.confirm = true;
-            }
-            else if (argument == "--status" || argument == "--help" || argument == "-h" || argument == "/?" || argument == "--version")
-            {
-                const auto action = argument == "--status"    ? Action::status
-                                    : argument == "--version" ? Action::version
-                                                              : Action::help;
-
-                if (! setAction (action))
-                    return fail (argument + " cannot be combined with another command");
-            }
-            else if (argument == "--log")
-            {
-                if (options.logFile != juce::File())
-                    return fail ("--log is given twice");
-
-                if (! hasValue || arguments[i + 1].trim().isEmpty())
-                    return fail ("--log needs a file name");
-
-                options.logFile = juce::File::getCurrentWorkingDirectory().getChildFile (arguments[++i]);
-            }
-            else if (argument == "--quiet")
-            {
-                options.quiet = true;
-            }
+            if (const auto* verb = findVerb (arguments[i]))
+                takeVerb (*verb, arguments, i, options);
             else
-            {
-                return fail ("unknown option '" + argument + "'");
-            }
+                takeOption (arguments, i, options);
         }
 
-        const auto runsFormats = options.action == Action::install || options.action == Action::uninstall || options.action == Action::repair;
-
-        if (! runsFormats && (options.logFile != juce::File() || (options.quiet && options.action != Action::verify)))
-            return fail ("--log goes only with --install, --uninstall or --repair, --quiet also with --verify");
-
-        if (options.confirm && (options.action != Action::uninstall || options.quiet || options.logFile != juce::File()))
-            return fail ("--confirm goes only with --uninstall, without --quiet or --log");
+        if (options.error.isEmpty())
+            options.error = findMismatch (options);
 
         return options;
     }
@@ -420,20 +510,20 @@ namespace CommandLine
     juce::StringArray getUsage()
     {
         const juce::String name (applicationName);
+        juce::StringArray lines;
 
-        return {
-            "usage: " + name + "                                  opens the window",
-            "       " + name + " --install FORMATS [--log FILE] [--quiet]",
-            "       " + name + " --uninstall FORMATS [--log FILE] [--quiet]",
-            "       " + name + " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
-            "       " + name + " --repair [--log FILE] [--quiet]       installs again what is installed",
-            "       " + name + " --status",
-            "       " + name + " --verify FORMATS [--quiet]",
-            "       " + name + " --help | --version",
-            "FORMATS: vst3, clap, aax, comma-separated, in any case; or all.",
-            "--status prints one line per format: name, state, installed version, bundle path (tab-separated).",
-            "--verify compares each installed bundle with the installer's, file by file, and changes nothing;",
-            "  it then names other copies where plug-in hosts look (--quiet leaves them out).",
+        for (const auto& verb : verbs)
+            if (*verb.usage != 0)
+                for (const auto& line : juce::StringArray::fromLines (verb.usage))
+                    lines.add ((lines.isEmpty() ? "usage: " : "       ") + name + line);
+
+        lines.add ("FORMATS: vst3, clap, aax, comma-separated, in any case; or all.");
+
+        for (const auto& verb : verbs)
+            if (verb.description != nullptr)
+                lines.add (juce::String (verb.flags[0]) + " " + verb.description);
+
+        lines.addArray (juce::StringArray {
             "Exit codes: 0 done, 1 a format failed (or --verify found a difference), 2 wrong command line,",
            #if JUCE_WINDOWS
             "3 no display for the window, 112 disk full, 1618 another installation was running (retry later),",
@@ -441,7 +531,9 @@ namespace CommandLine
            #else
             "3 no display for the window, 28 disk full, 75 another installation was running (retry later)."
            #endif
-        };
+        });
+
+        return lines;
     }
 
     int run (const Options& options, const SystemLocations& locations, const Output& output)
@@ -474,39 +566,6 @@ namespace CommandLine
             return usageError;
         }
 
-        switch (options.action)
-        {
-            case Action::uninstall:
-                if (options.confirm)
-                {
-                    output.err (juce::String (applicationName) + ": --confirm asks in a window, which this run has none of");
-                    return noDisplay;
-                }
-
-                return runFormatsWithLog (options, locations, output);
-
-            case Action::install:
-            case Action::repair:
-                return runFormatsWithLog (options, locations, output);
-
-            case Action::status:
-                return printStatus (locations, output);
-
-            case Action::verify:
-                return verifyFormats (options, locations, output);
-
-            case Action::version:
-                output.out (juce::String (applicationName) + " " + applicationVersion + " (" + Product::name + " " + Product::version + ")");
-                return succeeded;
-
-            case Action::help:
-            case Action::window:
-                break;
-        }
-
-        for (const auto& line : getUsage())
-            output.out (line);
-
-        return succeeded;
+        return findVerb (options.action).handler (options, locations, output);
     }
 } // namespace CommandLine

@@ -1,6 +1,7 @@
 #include "engine/InstallDetection.h"
 
 #include "engine/PeVersion.h"
+#include "engine/Version.h"
 
 #include "engine/fs/ReadableFile.h"
 
@@ -61,7 +62,7 @@ FormatStatus detectFormatStatus (const juce::File& installFolder, const juce::St
         else
         {
             status.installedVersion = juce::String (readPeFileVersion (module));
-            status.state = status.installedVersion.isNotEmpty() && status.installedVersion.compareNatural (productVersion) < 0
+            status.state = status.installedVersion.isNotEmpty() && Version (status.installedVersion) < Version (productVersion)
                                ? InstallState::NeedsUpdate
                                : InstallState::Installed;
         }

@@ -2,6 +2,7 @@
 
 #include "engine/DurableFiles.h"
 #include "engine/SafeRemoval.h"
+#include "engine/Version.h"
 #include "engine/WindowsApi.h"
 
 #include <cstring>
@@ -23,18 +24,6 @@ namespace InstalledEntry
         juce::String quoted (const juce::File& file)
         {
             return "\"" + file.getFullPathName() + "\"";
-        }
-
-        /** "4.0.2" -> { 4, 0, 2, 0 }; anything that is not a number counts as 0. */
-        std::array<int, 4> parseVersion (const juce::String& version)
-        {
-            std::array<int, 4> parts {};
-            const auto tokens = juce::StringArray::fromTokens (version.trim(), ".", "");
-
-            for (int i = 0; i < juce::jmin (4, tokens.size()); ++i)
-                parts[(size_t) i] = tokens[i].getIntValue();
-
-            return parts;
         }
 
        #if JUCE_WINDOWS
@@ -243,13 +232,13 @@ namespace InstalledEntry
     bool replacesKeptCopy (const juce::String& keptPluginVersion, const juce::String& keptInstallerVersion,
                            const juce::String& ownPluginVersion, const juce::String& ownInstallerVersion)
     {
-        const auto kept = parseVersion (keptPluginVersion);
-        const auto own = parseVersion (ownPluginVersion);
+        const Version kept (keptPluginVersion);
+        const Version own (ownPluginVersion);
 
         if (kept != own)
             return kept < own;
 
-        return parseVersion (keptInstallerVersion) <= parseVersion (ownInstallerVersion);
+        return Version (keptInstallerVersion) <= Version (ownInstallerVersion);
     }
 
     //==============================================================================

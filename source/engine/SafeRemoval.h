@@ -17,6 +17,18 @@ struct RemovalOutcome
     bool leftForRestart = false; // every path that resisted is removed at the next restart
 
     bool wasOk() const noexcept { return resisted.isEmpty(); }
+
+    /** Notes a path that resisted, and the error of the first one. */
+    void add (const juce::File& path, int error)
+    {
+        resisted.add (path);
+
+        if (firstError == 0)
+            firstError = error;
+    }
+
+    /** Deeper than any bundle; past it a folder is left alone rather than holding ever more handles. */
+    static constexpr int maximumDepth = 128;
 };
 
 /**

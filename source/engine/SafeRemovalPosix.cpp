@@ -11,21 +11,12 @@
 
 namespace
 {
-    // Deeper than any bundle; past it a folder is left alone rather than holding ever more handles.
-    constexpr int maximumDepth = 128;
-
     struct Remover
     {
         const std::function<void (const juce::File&)>& beforeEntry;
         RemovalOutcome outcome;
 
-        void resisted (const juce::File& path, int error)
-        {
-            outcome.resisted.add (path);
-
-            if (outcome.firstError == 0)
-                outcome.firstError = error;
-        }
+        void resisted (const juce::File& path, int error) { outcome.add (path, error); }
 
         void removeEntry (int parent, const std::string& name, const juce::File& path, int depth)
         {
@@ -45,7 +36,7 @@ namespace
                 return;
             }
 
-            if (depth >= maximumDepth)
+            if (depth >= RemovalOutcome::maximumDepth)
             {
                 resisted (path, ELOOP);
                 close (folder);

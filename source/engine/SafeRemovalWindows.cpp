@@ -8,21 +8,12 @@
 
 namespace
 {
-    // Deeper than any bundle; past it a folder is left alone rather than holding ever more handles.
-    constexpr int maximumDepth = 128;
-
     struct Remover
     {
         const std::function<void (const juce::File&)>& beforeEntry;
         RemovalOutcome outcome;
 
-        void resisted (const juce::File& path, int error)
-        {
-            outcome.resisted.add (path);
-
-            if (outcome.firstError == 0)
-                outcome.firstError = error;
-        }
+        void resisted (const juce::File& path, int error) { outcome.add (path, error); }
 
         /** Entries of the folder open as `folder`, read through that handle. */
         static std::vector<std::wstring> listFolder (HANDLE folder)
@@ -118,7 +109,7 @@ namespace
 
             if (isFolder)
             {
-                if (depth >= maximumDepth)
+                if (depth >= RemovalOutcome::maximumDepth)
                 {
                     resisted (path, ERROR_CANT_RESOLVE_FILENAME);
                     CloseHandle (handle);

@@ -33,8 +33,8 @@ namespace
         { "--install vst3 --uninstall clap", "--uninstall cannot be combined with another command" },
         { "--status --install all", "--install cannot be combined with another command" },
         { "--help --version", "--version cannot be combined with another command" },
-        { "--status --log status.log", "--log goes only with --install, --uninstall or --repair, --quiet also with --verify" },
-        { "--quiet", "--log goes only with --install, --uninstall or --repair, --quiet also with --verify" },
+        { "--status --log status.log", "--log goes only with --install, --uninstall or --repair" },
+        { "--quiet", "--quiet goes only with --install, --uninstall, --repair or --verify" },
         { "--install all --log", "--log needs a file name" },
         { "--install all --log --quiet", "--log needs a file name" },
         { "--install all --log a.log --log b.log", "--log is given twice" },
@@ -43,8 +43,8 @@ namespace
         { "--uninstall all --confirm --quiet", "--confirm goes only with --uninstall, without --quiet or --log" },
         { "--repair vst3", "unknown option 'vst3'" },
         { "--verify", "--verify needs a list of formats (vst3, clap, aax or all)" },
-        { "--verify all --log verify.log", "--log goes only with --install, --uninstall or --repair, --quiet also with --verify" },
-        { "--status --quiet", "--log goes only with --install, --uninstall or --repair, --quiet also with --verify" },
+        { "--verify all --log verify.log", "--log goes only with --install, --uninstall or --repair" },
+        { "--status --quiet", "--quiet goes only with --install, --uninstall, --repair or --verify" },
     };
 
     struct AcceptedCase
@@ -154,6 +154,32 @@ TEST (CommandLine, aWrongCommandLinePrintsItsReasonAndTheUsageOnStandardErrorAnd
     ASSERT_GT (printed.err.size(), 1);
     EXPECT_EQ (printed.err[0], "tw_installer: unknown format 'vst4' (use vst3, clap, aax or all)");
     EXPECT_EQ (printed.err.joinIntoString ("\n", 1), CommandLine::getUsage().joinIntoString ("\n"));
+}
+
+// Each form the usage shows, its placeholders filled in, is a command line the parser takes.
+TEST (CommandLine, acceptsEveryFormItsUsageShows)
+{
+    juce::StringArray forms;
+
+    for (const auto& line : CommandLine::getUsage())
+    {
+        const auto synopsis = line.fromFirstOccurrenceOf ("tw_installer", false, false).upToFirstOccurrenceOf ("  ", false, false);
+
+        if (synopsis.isEmpty() && line.startsWith ("usage: "))
+            forms.add ({}); // the window
+        else if (line.startsWith ("       "))
+            forms.addTokens (synopsis, "|", "");
+    }
+
+    EXPECT_EQ (forms.size(), 9) << "the window, install, uninstall and with --confirm, repair, status, verify, help, version";
+
+    for (const auto& form : forms)
+    {
+        const auto filledIn = form.removeCharacters ("[]").replace ("FORMATS", "vst3").replace ("FILE", "x.log");
+        const auto options = CommandLine::parse (juce::StringArray::fromTokens (filledIn.trim(), " ", ""));
+        EXPECT_EQ (options.error, "") << form;
+        EXPECT_EQ (options.action == Action::window, filledIn.trim().isEmpty()) << form;
+    }
 }
 
 TEST (CommandLine, versionPrintsTheInstallerAndTheProductItCarries)

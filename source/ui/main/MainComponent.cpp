@@ -12,8 +12,6 @@
  #include <unistd.h>
 #endif
 
-const juce::StringArray tabNames { "EULA", "MANUAL", "WEBSITE", "SUPPORT" };
-
 namespace
 {
     std::unique_ptr<juce::Drawable> createDrawable (const char* data, int size)

@@ -8,6 +8,7 @@
 #include "ui/panels/LicencePanel.h"
 #include "ui/panels/SupportPanel.h"
 #include "ui/style/CustomLookAndFeel.h"
+#include "ui/widgets/AddressNotice.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -21,9 +22,6 @@ struct FormatsSnapshot
 {
     std::array<FormatStatus, numFormats> statuses;
 };
-
-/** Tab names by tab index: "EULA", "MANUAL", "WEBSITE", "SUPPORT". */
-extern const juce::StringArray tabNames;
 
 /**
     Fills the main window: header, format rows, tabs and the INSTALL button.
@@ -164,7 +162,7 @@ public:
     /** Shows a bundle in the system's file manager; tests replace it to see what would be shown. */
     std::function<void (const juce::File&)> revealInFolder = [] (const juce::File& bundle)
     {
-        bundle.revealToUser();
+        AddressNotice::revealFile (bundle);
     };
 
     /** Opens the website, the manual and (through the support panel) the chat and mail links;

@@ -4,22 +4,10 @@
 
 #include "ui/main/KeyWatcher.h"
 
-namespace
-{
-    // The painted product line comes first, then the outcome of a run where the rows were; the
-    // controls take their places from their table, a run's progress bars come before its Cancel,
-    // each result line before its "Show in folder", and the hint line comes last.
-    constexpr int productTextOrder = 1;
-    constexpr int outcomeTextOrder = 2;
-    constexpr int firstProgressOrder = 7;
-    constexpr int firstResultLineOrder = 11; // then every second place, after each its button
-    constexpr int hintLineOrder = 22;
-} // namespace
-
 void MainComponent::describe (TransparentButton& button, const MainControl& control)
 {
     button.setTitle (control.title);
-    button.setExplicitFocusOrder (control.readingOrder);
+    button.setExplicitFocusOrder (getReadingPlace (control.name));
     button.getHelpNow = [this, &control] { return getHintText (control.name).value_or (juce::String()); };
 
     button.onFocusChange = [this, &button]
@@ -42,14 +30,14 @@ void MainComponent::describe (TransparentButton& button, const MainControl& cont
 
 void MainComponent::placeInReadingOrder()
 {
-    productText->setExplicitFocusOrder (productTextOrder);
-    outcomeText->setExplicitFocusOrder (outcomeTextOrder);
-    hintLabel->setExplicitFocusOrder (hintLineOrder);
+    productText->setExplicitFocusOrder (getReadingPlace ("PRODUCT_LINE"));
+    outcomeText->setExplicitFocusOrder (getReadingPlace ("OUTCOME"));
+    hintLabel->setExplicitFocusOrder (getReadingPlace ("HINT_LINE"));
 
     for (int i = 0; i < numFormats; ++i)
     {
-        progressReadouts[(size_t) i]->setExplicitFocusOrder (firstProgressOrder + i);
-        resultLineTexts[(size_t) i]->setExplicitFocusOrder (firstResultLineOrder + 2 * i);
+        progressReadouts[(size_t) i]->setExplicitFocusOrder (getReadingPlace ("PROGRESS_" + formatNames[i]));
+        resultLineTexts[(size_t) i]->setExplicitFocusOrder (getReadingPlace ("RESULT_" + formatNames[i]));
     }
 }
 

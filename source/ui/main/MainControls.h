@@ -1,5 +1,5 @@
-// The main component's controls as one table that its painting, clicks, hints, keyboard order and
-// screen-reader words all read.
+// The main component's controls as one table that its painting, clicks, hints and screen-reader
+// words all read, and the one list of the main view's reading order.
 #pragma once
 
 #include <juce_core/juce_core.h>
@@ -22,7 +22,6 @@ struct MainControl
 {
     const char* name;  // the component name, which is its command
     const char* title; // what screen readers call it
-    int readingOrder;  // in the order screen readers read and Tab follows
     const char* hint;  // on the hint line while it is pointed at; nullptr leaves the line as it is
     const char* icon;  // the resource name of its picture (in buttonIcons or formatIcons), or nullptr
     ControlAction action;
@@ -37,3 +36,11 @@ extern const std::array<MainControl, 13> mainControls;
 
 /** The control of that component name, or nullptr. */
 const MainControl* findMainControl (const juce::String& name);
+
+/** Everything screen readers read in the main view, in the order they read it and Tab follows it:
+    the controls by their names, the painted texts by names of their own ("RESULT_" and
+    "PROGRESS_" followed by a format's name). */
+extern const std::array<const char*, 22> readingOrder;
+
+/** The place of a name in readingOrder, counted from 1 as explicit focus orders are; 0 for none. */
+int getReadingPlace (const juce::String& name);

@@ -1,5 +1,7 @@
 #include "ui/panels/PanelParts.h"
 
+#include "ui/widgets/AddressNotice.h"
+
 namespace PanelParts
 {
     std::unique_ptr<TransparentButton> createTransparentButton (juce::Component& parent,
@@ -16,6 +18,6 @@ namespace PanelParts
 
     URLLauncher getDefaultLauncher()
     {
-        return [] (const juce::URL& url) { url.launchInDefaultBrowser(); };
+        return [] (const juce::URL& url) { AddressNotice::openAddress (url.toString (true)); };
     }
 } // namespace PanelParts

@@ -17,6 +17,7 @@ namespace PanelParts
     /** Hands a web address or a "mailto:" link to the system; the outcome is not examined. */
     using URLLauncher = std::function<void (const juce::URL&)>;
 
-    /** The launcher the program uses: the system's default handler. */
+    /** The launcher the program uses: the user's own handler, started as the user, or the address
+        shown when that cannot be done (AddressNotice). */
     URLLauncher getDefaultLauncher();
 } // namespace PanelParts

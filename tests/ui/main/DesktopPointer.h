@@ -90,7 +90,6 @@ public:
             peer->handleModifierKeysChange();
     }
 
-private:
     /** The application lets JUCE log X errors and go on (a display without a window manager lacks
         some of the atoms a new window is given); a test process has no application object, so
         Xlib's default handler would end it instead. */
@@ -106,6 +105,7 @@ private:
        #endif
     }
 
+private:
     void send (juce::Point<int> positionInComponent, juce::ModifierKeys mods)
     {
         lastPosition = positionInComponent;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace
 {
     using Role = juce::AccessibilityRole;
@@ -148,6 +150,20 @@ TEST_F (MainComponentAccessTest, everyControlHasItsTitleRoleAndHelpAndTabVisitsT
     EXPECT_EQ (focusedName(), "INSTALL");
     pointer->type (shiftTab);
     EXPECT_EQ (focusedName(), "SUPPORT");
+}
+
+TEST_F (MainComponentAccessTest, everyControlAndReadableTextHasAPlaceOfItsOwnInTheReadingOrder)
+{
+    std::set<int> places;
+
+    for (auto* child : component->getChildren())
+    {
+        const auto place = child->getExplicitFocusOrder();
+        EXPECT_GT (place, 0) << "child " << component->getIndexOfChildComponent (child) << " " << child->getName();
+        EXPECT_TRUE (places.insert (place).second) << "place " << place << " is taken twice";
+    }
+
+    EXPECT_EQ (places.size(), readingOrder.size());
 }
 
 TEST_F (MainComponentAccessTest, aFormatIsAToggleCheckedWhenSelectedAndDescribedByItsStatusAsPainted)

@@ -366,6 +366,9 @@ TEST_F (MainComponentRunTest, theShowInFolderButtonsAreNamedAndInTheTabOrderAfte
 }
 
 #if JUCE_LINUX
+ #include <pwd.h>
+ #include <sys/stat.h>
+
 TEST_F (MainComponentRunTest, showInFolderRunsTheFileManagerWithTheBundlesPath)
 {
     // A stand-in file manager first on the PATH writes down what it was asked to open.
@@ -378,6 +381,9 @@ TEST_F (MainComponentRunTest, showInFolderRunsTheFileManagerWithTheBundlesPath)
     ASSERT_TRUE (bin.getChildFile ("xdg-open").setExecutePermission (true));
     const juce::String oldPath (getenv ("PATH"));
     setenv ("PATH", (bin.getFullPathName() + ":" + oldPath).toRawUTF8(), 1);
+    // Root runs it as the desktop's user only (here nobody, who may write the record).
+    setenv ("SUDO_UID", std::to_string (getpwnam ("nobody")->pw_uid).c_str(), 1);
+    chmod (folder.get().getFullPathName().toRawUTF8(), 0777);
 
     start();
     component->selected = { true, false, false };
@@ -390,6 +396,7 @@ TEST_F (MainComponentRunTest, showInFolderRunsTheFileManagerWithTheBundlesPath)
         juce::Thread::sleep (20);
 
     setenv ("PATH", oldPath.toRawUTF8(), 1);
+    unsetenv ("SUDO_UID");
     EXPECT_EQ (opened.loadFileAsString(), bundleOf (0).getFullPathName());
 }
 #endif

@@ -18,7 +18,7 @@ protected:
     void click (juce::Button& button) { component->buttonClicked (&button); }
     void click (const std::unique_ptr<juce::TextButton>& button) { click (*button); }
 
-    juce::TextButton& tab (const juce::String& name) { return *component->tabButtons[(size_t) tabNames.indexOf (name)]; }
+    juce::TextButton& tab (const juce::String& name) { return *component->tabButtons[(size_t) findMainControl (name)->index]; }
 
     juce::String hint() const { return component->hintLabel->getText(); }
 

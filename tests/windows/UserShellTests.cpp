@@ -1,0 +1,33 @@
+// The desktop's shell starts what the installer opens: a probe program started through it names
+// Explorer as the process that started it, not the test. Where no desktop shell runs (the test is
+// run a second time with Wine's explorer.exe turned off), nothing is started.
+#include "ui/shell/UserShell.h"
+#include "TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <windows.h>
+
+TEST (UserShell, startsAnAddressFromTheDesktopShellOrNothing)
+{
+    const TestFolder folder;
+    const auto probe = folder / "probe.exe";
+    ASSERT_TRUE (juce::File (TW_SHELL_PROBE_EXE).copyFileTo (probe));
+    const auto record = folder / "probe.exe.record";
+
+    const auto opened = UserShell::openAddress (probe.getFullPathName());
+    std::cout << "opened: " << (opened.wasOk() ? "yes" : opened.getErrorMessage()) << std::endl;
+
+    const auto noDesktopShell = GetEnvironmentVariableW (L"TW_NO_DESKTOP_SHELL", nullptr, 0) > 0;
+    ASSERT_EQ (opened.failed(), noDesktopShell);
+
+    if (noDesktopShell)
+        return;
+
+    for (auto tries = 0; record.loadFileAsString().trim().isEmpty() && tries < 1500; ++tries)
+        juce::Thread::sleep (20);
+
+    std::cout << "started by " << record.loadFileAsString() << std::endl;
+    EXPECT_TRUE (record.loadFileAsString().trim().equalsIgnoreCase ("explorer.exe"));
+}
