@@ -4,6 +4,7 @@
 #include "engine/BundleVerify.h"
 #include "engine/InstallDetection.h"
 #include "engine/InstalledEntry.h"
+#include "engine/OtherCopies.h"
 
 #include <algorithm>
 #include <iterator>
@@ -130,9 +131,10 @@ namespace CommandLine
             if (options.action == Action::repair)
                 formats = findPresentBundles (setup);
 
-            const auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
-                                            getCarriedArchives());
-            juce::StringArray outcomes;
+            auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
+                                      getCarriedArchives());
+            findOtherCopies (report, setup.productName, locations.hostFolders);
+            juce::StringArray outcomes, copies;
 
             for (const auto& outcome : report.outcomes)
             {
@@ -144,13 +146,27 @@ namespace CommandLine
                 else if (! options.quiet)
                     output.out (line);
 
-                // Even a quiet run says what waits for a restart: someone has to restart.
-                for (const auto& restartLine : report.describeRestart (outcome))
+                // Even a quiet run says what waits for a restart, or for a host to be restarted:
+                // someone has to restart it.
+                auto restartLines = report.describeRestart (outcome);
+                restartLines.addArray (report.describeStillOpen (outcome));
+
+                for (const auto& restartLine : restartLines)
                 {
                     outcomes.add (restartLine);
                     output.out (restartLine);
                 }
+
+                for (const auto& copy : outcome.otherCopies)
+                    copies.add (describeOtherCopy (copy));
             }
+
+            // After the formats' lines; a user's own copy is said but never changes the exit code.
+            for (const auto& line : copies)
+                if (! options.quiet)
+                    output.out (line);
+
+            outcomes.addArray (copies);
 
             if (options.action == Action::repair && report.outcomes.isEmpty() && ! options.quiet)
                 output.out (setup.productName + " is not installed: nothing to repair");
@@ -238,6 +254,7 @@ namespace CommandLine
             tellSettingsNotice (setup, output);
             const auto archives = getCarriedArchives();
             int exitCode = succeeded;
+            juce::StringArray copies;
 
             for (int i = 0; i < numFormats; ++i)
             {
@@ -278,7 +295,15 @@ namespace CommandLine
                         exitCode = getMoreSevere (exitCode, check.outcome == BundleCheck::Outcome::busy ? anotherRunning : formatFailed);
                         break;
                 }
+
+                for (const auto& copy : findOtherCopies (i, getBundlePath (folder, setup.productName, i), setup.productName, locations.hostFolders[(size_t) i]))
+                    copies.add (describeOtherCopy (copy));
             }
+
+            // Said after the formats' lines; the exit code speaks of this installer's bundles alone.
+            if (! options.quiet)
+                for (const auto& line : copies)
+                    output.out (line);
 
             return exitCode;
         }
@@ -316,7 +341,8 @@ namespace CommandLine
             Action action;
             std::array<const char*, 3> flags; // the first is the one the usage text names; unused ones are nullptr
             bool takesFormats;                // a list of formats follows the flag
-            bool takesLogAndQuiet;            // --log FILE and --quiet go with it
+            bool takesLog;                    // --log FILE goes with it
+            bool takesQuiet;                  // --quiet goes with it
             const char* usage;       // its usage lines as they follow the program's name, one per '\n'
             const char* description; // its line after the usage lines, behind its flag; nullptr for none
             int (*handler) (const Options&, const SystemLocations&, const Output&);
@@ -325,23 +351,25 @@ namespace CommandLine
         // In the order of the usage text. The window is what no argument asks for; --version is
         // named on --help's usage line.
         const Verb verbs[] = {
-            { Action::window, {}, false, false,
+            { Action::window, {}, false, false, false,
               "                                  opens the window", nullptr, printUsage },
-            { Action::install, { "--install" }, true, true,
+            { Action::install, { "--install" }, true, true, true,
               " --install FORMATS [--log FILE] [--quiet]", nullptr, runFormatsWithLog },
-            { Action::uninstall, { "--uninstall" }, true, true,
+            { Action::uninstall, { "--uninstall" }, true, true, true,
               " --uninstall FORMATS [--log FILE] [--quiet]\n"
               " --uninstall FORMATS --confirm   asks first, then shows the outcome in the window",
               nullptr, uninstallFormats },
-            { Action::repair, { "--repair" }, false, true,
+            { Action::repair, { "--repair" }, false, true, true,
               " --repair [--log FILE] [--quiet]       installs again what is installed", nullptr, runFormatsWithLog },
-            { Action::status, { "--status" }, false, false,
+            { Action::status, { "--status" }, false, false, false,
               " --status", "prints one line per format: name, state, installed version, bundle path (tab-separated).", printStatus },
-            { Action::verify, { "--verify" }, true, false,
-              " --verify FORMATS", "compares each installed bundle with the installer's, file by file, and changes nothing.", verifyFormats },
-            { Action::help, { "--help", "-h", "/?" }, false, false,
+            { Action::verify, { "--verify" }, true, false, true,
+              " --verify FORMATS [--quiet]",
+              "compares each installed bundle with the installer's, file by file, and changes nothing; then it names other copies where hosts look (--quiet leaves them out).",
+              verifyFormats },
+            { Action::help, { "--help", "-h", "/?" }, false, false, false,
               " --help | --version", nullptr, printUsage },
-            { Action::version, { "--version" }, false, false,
+            { Action::version, { "--version" }, false, false, false,
               "", nullptr, printVersion },
         };
 
@@ -414,14 +442,25 @@ namespace CommandLine
         /** Why the options taken do not go together, or "". */
         juce::String findMismatch (const Options& options)
         {
-            juce::StringArray takingLog;
+            // "--install, --uninstall or --repair": the flags of the commands that take the option.
+            const auto listTaking = [] (bool Verb::*takes)
+            {
+                juce::StringArray flags;
 
-            for (const auto& verb : verbs)
-                if (verb.takesLogAndQuiet)
-                    takingLog.add (verb.flags[0]);
+                for (const auto& verb : verbs)
+                    if (verb.*takes)
+                        flags.add (verb.flags[0]);
 
-            if (! findVerb (options.action).takesLogAndQuiet && (options.logFile != juce::File() || options.quiet))
-                return "--log and --quiet go only with " + takingLog.joinIntoString (", ", 0, takingLog.size() - 1) + " or " + takingLog[takingLog.size() - 1];
+                return flags.joinIntoString (", ", 0, flags.size() - 1) + " or " + flags[flags.size() - 1];
+            };
+
+            const auto& verb = findVerb (options.action);
+
+            if (! verb.takesLog && options.logFile != juce::File())
+                return "--log goes only with " + listTaking (&Verb::takesLog);
+
+            if (! verb.takesQuiet && options.quiet)
+                return "--quiet goes only with " + listTaking (&Verb::takesQuiet);
 
             if (options.confirm && (options.action != Action::uninstall || options.quiet || options.logFile != juce::File()))
                 return "--confirm goes only with --uninstall, without --quiet or --log";

@@ -70,5 +70,6 @@ SystemLocations SystemLocations::fromSystem()
 
     locations.commonApplicationData = juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
     locations.temporaryFolder = juce::File::getSpecialLocation (juce::File::tempDirectory);
+    locations.hostFolders = findHostFolders();
     return locations;
 }

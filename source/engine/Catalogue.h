@@ -1,6 +1,8 @@
 // The product, its three plug-in formats and where each one is installed.
 #pragma once
 
+#include "engine/HostFolders.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -69,6 +71,7 @@ struct SystemLocations
     juce::File commonApplicationData; // parent of the maker's settings folder
     juce::File temporaryFolder;
     juce::File keptCopyFolder; // where the installer keeps its own copy for Installed apps; none: no entry
+    HostFolders hostFolders;   // where plug-in hosts look for other copies; none: no search
 
     /** The real locations of this machine. On Windows the install folders are the fixed system
         plug-in folders on drive C:; on Linux they are ~/.vst3, ~/.clap and ~/.aax. */

@@ -43,21 +43,45 @@ juce::String RunReport::describe (const FormatOutcome& outcome) const
     // A reason with a detail after "; " says where the old version was left: then something did
     // change, and the line must not claim otherwise.
     const auto leftUntouched = ! outcome.reason.contains ("; ");
+    auto reason = outcome.reason;
 
-    return name + (uninstall ? " not removed: " : " not installed: ") + outcome.reason + (leftUntouched ? ". Nothing was changed." : ".");
+    // Who keeps it in use, where the system could tell.
+    if (reason.startsWith (FailureReason::fileInUse) && ! outcome.holders.isEmpty())
+        reason = outcome.bundlePath.getFileName() + " is in use by " + describeHolders (outcome.holders) + reason.substring (juce::String (FailureReason::fileInUse).length());
+
+    return name + (uninstall ? " not removed: " : " not installed: ") + reason + (leftUntouched ? ". Nothing was changed." : ".");
 }
 
 juce::StringArray RunReport::describeRestart (const FormatOutcome& outcome) const
 {
     // The files are what the reader can act on; the folders holding them go with them.
     juce::StringArray lines;
+    const auto holders = outcome.holders.isEmpty() ? juce::String ("another program") : describeHolders (outcome.holders);
 
     for (const auto& path : outcome.removedAtRestart)
         if (! path.isDirectory())
-            lines.add (formatNames[outcome.formatIndex] + ": " + path.getFullPathName() + " is in use by another program; it is removed at the next restart");
+            lines.add (formatNames[outcome.formatIndex] + ": " + path.getFullPathName() + " is in use by " + holders + "; it is removed at the next restart");
 
     if (lines.isEmpty() && outcome.needsRestart())
         lines.add (formatNames[outcome.formatIndex] + ": " + outcome.removedAtRestart.getFirst().getFullPathName() + " is in use; it is removed at the next restart");
+
+    return lines;
+}
+
+juce::StringArray RunReport::describeStillOpen (const FormatOutcome& outcome) const
+{
+    juce::StringArray lines;
+
+    // On Windows the holders of a run that succeeded are those of the files left for the restart.
+    if (! outcome.succeeded || outcome.needsRestart())
+        return lines;
+
+    const auto product = outcome.bundlePath.getFileNameWithoutExtension();
+
+    for (const auto& holder : outcome.holders)
+        lines.add (formatNames[outcome.formatIndex] + ": " + describeHolders ({ holder }) + " still has the "
+                   + (uninstall ? "removed " + product + " open: restart it to let it go"
+                                : "earlier " + product + " open: restart it to load " + Product::version));
 
     return lines;
 }
@@ -159,10 +183,12 @@ RunReport runFormats (const std::array<bool, numFormats>& formats, bool uninstal
 
         // The archive is read in place: no copy is needed.
         juce::Array<juce::File> removedAtRestart;
+        const BundleHolders holders (bundlePath); // before the swap or removal
         const auto result = uninstall ? uninstallBundle (folder, bundleName, &removedAtRestart, &formatProgress)
                                       : installBundle (folder, bundleName, archive.data, archive.size, &removedAtRestart, &formatProgress);
 
-        outcomes[(size_t) i] = { i, result.wasOk(), result.getErrorMessage(), bundlePath, wasPresent, getFailureKind (result), removedAtRestart };
+        outcomes[(size_t) i] = { i, result.wasOk(), result.getErrorMessage(), bundlePath, wasPresent, getFailureKind (result), removedAtRestart,
+                                 holders.afterRun (result, removedAtRestart) };
 
         // Whatever of the archive is still resident goes too (its directory, an entry cut short).
         if (! uninstall)

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "engine/FileHolders.h"
+#include "engine/HostFolders.h"
 #include "engine/RunProgress.h"
 
 /** What kind of failure a format met, as deployment tools tell them apart. */
@@ -26,6 +28,9 @@ struct FormatOutcome
     FailureKind failureKind = FailureKind::none;
     juce::Array<juce::File> removedAtRestart {}; // files in use (and the folders holding them) that
                                                  // Windows removes at the next restart
+    juce::Array<FileHolder> holders {};     // programs that kept the bundle in use, or (Linux) still
+                                            // have the bundle that was replaced or removed open
+    juce::Array<OtherCopy> otherCopies {};  // copies in host folders a host may load first
 
     /** Whether the next restart finishes what this format's run began. */
     bool needsRestart() const { return ! removedAtRestart.isEmpty(); }
@@ -48,8 +53,13 @@ struct RunReport
     juce::String describe (const FormatOutcome& outcome) const;
 
     /** One line per file that waits for the next restart, e.g. "VST3: <path> is in use by another
-        program; it is removed at the next restart". */
+        program; it is removed at the next restart" (by NAME (process PID), where the system named it). */
     juce::StringArray describeRestart (const FormatOutcome& outcome) const;
+
+    /** One line per program that still has the bundle a successful run replaced or removed open
+        (Linux), e.g. "VST3: fakehost (process 4242) still has the earlier Morvane4 open: restart it
+        to load 4.0.2". */
+    juce::StringArray describeStillOpen (const FormatOutcome& outcome) const;
 };
 
 //==============================================================================

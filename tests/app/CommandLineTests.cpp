@@ -33,8 +33,8 @@ namespace
         { "--install vst3 --uninstall clap", "--uninstall cannot be combined with another command" },
         { "--status --install all", "--install cannot be combined with another command" },
         { "--help --version", "--version cannot be combined with another command" },
-        { "--status --log status.log", "--log and --quiet go only with --install, --uninstall or --repair" },
-        { "--quiet", "--log and --quiet go only with --install, --uninstall or --repair" },
+        { "--status --log status.log", "--log goes only with --install, --uninstall or --repair" },
+        { "--quiet", "--quiet goes only with --install, --uninstall, --repair or --verify" },
         { "--install all --log", "--log needs a file name" },
         { "--install all --log --quiet", "--log needs a file name" },
         { "--install all --log a.log --log b.log", "--log is given twice" },
@@ -43,7 +43,8 @@ namespace
         { "--uninstall all --confirm --quiet", "--confirm goes only with --uninstall, without --quiet or --log" },
         { "--repair vst3", "unknown option 'vst3'" },
         { "--verify", "--verify needs a list of formats (vst3, clap, aax or all)" },
-        { "--verify all --quiet", "--log and --quiet go only with --install, --uninstall or --repair" },
+        { "--verify all --log verify.log", "--log goes only with --install, --uninstall or --repair" },
+        { "--status --quiet", "--quiet goes only with --install, --uninstall, --repair or --verify" },
     };
 
     struct AcceptedCase
@@ -72,6 +73,7 @@ namespace
         { "--version", Action::version, {}, "", false },
         { "--repair --quiet", Action::repair, {}, "", true },
         { "--verify vst3,aax", Action::verify, { true, false, true }, "", false },
+        { "--verify all --quiet", Action::verify, { true, true, true }, "", true },
         { "--uninstall all --confirm", Action::uninstall, { true, true, true }, "", false, true },
     };
 

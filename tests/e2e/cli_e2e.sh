@@ -219,6 +219,24 @@ run 1 --verify vst3
 same_lines "$work/out" "VST3 differs: Contents/x86_64-win/Morvane4.vst3 changed (the installed module has no readable version: NEEDS UPDATE to 4.0.2)"
 note "a module of no readable version: NEEDS UPDATE in --status, changed in --verify"
 
+# Other copies where hosts look: in the running user's ~/.vst3 and in a CLAP_PATH folder. --verify
+# names them after its format lines and a run after its own, --quiet leaves them out, the exit code
+# is that of our bundles.
+run 0 --install vst3,clap --quiet
+mkdir -p "$work/user/.vst3/Morvane4.vst3/Contents/x86_64-win" "$work/clap-path"
+cp "$outdated_module" "$work/user/.vst3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3"
+cp "$outdated_module" "$work/clap-path/Morvane4.clap"
+copies=("VST3 another copy at $work/user/.vst3/Morvane4.vst3 (version 4.0.1.0): a host may load it first"
+    "CLAP another copy at $work/clap-path/Morvane4.clap (version 4.0.1.0): a host may load it first")
+HOME=$work/user CLAP_PATH=/nowhere:$work/clap-path run 0 --verify vst3,clap
+same_lines "$work/out" "VST3 matches the installer's 4.0.2" "CLAP matches the installer's 4.0.2" "${copies[@]}"
+HOME=$work/user CLAP_PATH=$work/clap-path run 0 --verify vst3,clap --quiet
+same_lines "$work/out" "VST3 matches the installer's 4.0.2" "CLAP matches the installer's 4.0.2"
+HOME=$work/user CLAP_PATH=$work/clap-path run 0 --install vst3,clap
+same_lines "$work/out" "VST3 installed in ${bundles[0]}" "CLAP installed in ${bundles[1]}" "${copies[@]}"
+rm -rf "$work/user" "$work/clap-path"
+note "other copies: ~/.vst3 and a CLAP_PATH folder named by --verify and a run, left out by --quiet, exit 0"
+
 #===========================================================================================# Exit codes deployment tools act on, each from a real situation and with its output line.
 
 # Two copies at once: the first holds VST3's lock while its first flush is held up for 8 s (strace

@@ -27,7 +27,7 @@ for dll in $imports; do
 done
 echo "load-time imports, all KnownDLLs: $(echo $imports)"
 
-planted=(version winmm wininet wsock32 dxgi)
+planted=(version winmm wininet wsock32 dxgi rstrtmgr)
 folder="$prefix/drive_c/users/Public/Downloads/planted"
 rm -rf "$folder" && mkdir -p "$folder/installer" "$folder/control"
 cp "$installer" "$folder/installer/tw_installer.exe"
@@ -65,5 +65,5 @@ for name in "${planted[@]}"; do
         fail "tw_installer.exe loaded the $name.dll planted beside it"
     fi
 done
-echo "the control loaded the planted DLLs; tw_installer.exe (--status, then its window) loaded none of winmm, wininet, wsock32, dxgi"
+echo "the control loaded the planted DLLs; tw_installer.exe (--status, then its window) loaded none of winmm, wininet, wsock32, dxgi, rstrtmgr"
 rm -rf "$folder"

@@ -496,9 +496,33 @@ note "a module held by another process: --install vst3 and --uninstall clap exit
 hold lock "${windows_bundles[0]%\\Morvane4.vst3}" Morvane4.vst3
 coded 1618 --install vst3,clap
 crlf_lines "$work/cli-out.txt" "CLAP installed in ${windows_bundles[1]}"
-crlf_lines "$work/cli-err.txt" "VST3 not installed: another installation is running. Nothing was changed."
+# The start-up repair of VST3 is left to the holder of the lock, and the run says so.
+crlf_lines "$work/cli-err.txt" "tw_installer: VST3: what an interrupted run left in ${windows_bundles[0]%\\Morvane4.vst3} was not repaired: another installation is running" \
+    "VST3 not installed: another installation is running. Nothing was changed."
 release_holders
 note "VST3's lock held by another process: --install vst3,clap exits 1618 with VST3's line, CLAP installed"
+
+# Other copies where hosts look: one in the running user's %LOCALAPPDATA%\Programs\Common\VST3, an
+# old single-file Morvane4.vst3 in Program Files (x86), one in a CLAP_PATH folder. --verify names
+# them after its format lines and a run after its own, --quiet leaves them out, the code is ours.
+coded 0 --install vst3,clap --quiet
+wine_user=$(id -un)
+user_vst3="$drive_c/users/$wine_user/AppData/Local/Programs/Common/VST3"
+mkdir -p "$user_vst3/Morvane4.vst3/Contents/x86_64-win" "$drive_c/Program Files (x86)/Common Files/VST3" "$drive_c/clap-path"
+cp "$current_module" "$user_vst3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3"
+cp "$current_module" "$drive_c/Program Files (x86)/Common Files/VST3/Morvane4.vst3"
+cp "$current_module" "$drive_c/clap-path/Morvane4.clap"
+copies=("VST3 another copy at C:\\users\\$wine_user\\AppData\\Local\\Programs\\Common\\VST3\\Morvane4.vst3 (version 4.0.2.0): a host may load it first"
+    'VST3 another copy at C:\Program Files (x86)\Common Files\VST3\Morvane4.vst3 (version 4.0.2.0): a host may load it first'
+    'CLAP another copy at C:\clap-path\Morvane4.clap (version 4.0.2.0): a host may load it first')
+CLAP_PATH='C:\nowhere;C:\clap-path' coded 0 --verify vst3,clap
+crlf_lines "$work/cli-out.txt" "VST3 matches the installer's 4.0.2" "CLAP matches the installer's 4.0.2" "${copies[@]}"
+CLAP_PATH='C:\clap-path' coded 0 --install vst3,clap --quiet
+[ ! -s "$work/cli-out.txt" ] || fail "--install --quiet printed: $(cat "$work/cli-out.txt")"
+CLAP_PATH='C:\clap-path' coded 0 --install vst3,clap
+crlf_lines "$work/cli-out.txt" "VST3 installed in ${windows_bundles[0]}" "CLAP installed in ${windows_bundles[1]}" "${copies[@]}"
+rm -rf "$user_vst3/Morvane4.vst3" "$drive_c/Program Files (x86)/Common Files/VST3/Morvane4.vst3" "$drive_c/clap-path"
+note "other copies: the per-user VST3 folder, an old single-file VST3 and a CLAP_PATH folder named by --verify and a run, exit 0"
 
 #==================================================================================================
 # At 200 % scale: on this screen, 512 x 384 logical pixels, the largest square that fits, wholly on

@@ -44,6 +44,7 @@ MainComponent::MainComponent()
 MainComponent::MainComponent (const SystemLocations& locations)
     : temporaryFolder (locations.temporaryFolder)
     , keptCopyFolder (locations.keptCopyFolder)
+    , hostFolders (locations.hostFolders)
 {
     juce::LookAndFeel::setDefaultLookAndFeel (&customLookAndFeel);
 

@@ -83,8 +83,13 @@ public:
     /** Waits for the working run's workers, then ends the run as its end message would. */
     void waitForRun();
 
-    /** The line the result view shows for format 0..2, or "" when the run did not touch it. */
+    /** The line the result view shows for format 0..2, or "" when the run did not touch it: the
+        command line's line, then what it prints below it (the holders, other copies). */
     juce::String getResultLine (int formatIndex) const;
+
+    /** What the command line prints below a format's line: the programs that hold its bundle and
+        the other copies a host may load first. */
+    juce::StringArray getResultNotes (int formatIndex) const;
 
     /** How far a format is while a run works, from 0 to 1 (the bytes written of the bundle's total). */
     double getProgressFraction (int formatIndex) const;
@@ -145,6 +150,7 @@ public:
     juce::File temporaryFolder; // where a leftover "script.sh" is removed at exit
     RunReport runReport;        // the outcome of the finished run
     juce::File keptCopyFolder;  // where the installer keeps its copy for Installed apps (none in tests)
+    HostFolders hostFolders;    // where other copies are looked for after a run (none in tests)
     std::function<void (const RunReport&)> onRunFinished; // told each run's report when it ends
     juce::String entryNotice;   // what went wrong with the entry in Installed apps; empty when nothing did
 

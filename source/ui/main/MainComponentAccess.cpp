@@ -51,6 +51,10 @@ juce::String MainComponent::getOutcomeText() const
     if (entryNotice.isNotEmpty())
         lines.add (entryNotice);
 
+    // The holders and other copies are announced with the outcome.
+    for (const auto& outcome : runReport.outcomes)
+        lines.addArray (getResultNotes (outcome.formatIndex));
+
     return lines.joinIntoString ("\n");
 }
 

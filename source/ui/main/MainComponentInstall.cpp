@@ -3,6 +3,7 @@
 #include "ui/main/MainComponent.h"
 
 #include "engine/InstalledEntry.h"
+#include "engine/OtherCopies.h"
 #include "ui/main/ShutdownBlock.h"
 
 namespace
@@ -60,9 +61,10 @@ void MainComponent::installSelectedFormats()
     // The worker touches no component: it reads the run's fixed inputs and writes only the
     // progress atomics and the finished report, which the message thread reads after joining it.
     runWorker = std::thread ([this, safeThis, formats = runFormatsChosen, uninstall = uninstallMode, folders = installFolders,
-                              name = productName, progress = runProgress.get(), keptCopy = keptCopyFolder]
+                              name = productName, progress = runProgress.get(), keptCopy = keptCopyFolder, hosts = hostFolders]
                              {
                                  finishedReport = runFormats (formats, uninstall, folders, name, getCarriedArchives(), progress);
+                                 findOtherCopies (finishedReport, name, hosts);
                                  finishedSnapshot = takeSnapshot();
                                  // The entry in Installed apps follows what is now on the disk; its
                                  // failure leaves the run as it is.
@@ -179,11 +181,18 @@ void MainComponent::finishRun (RunReport report)
 
     // Hosts look for new plug-ins only when asked to.
     auto installedAny = false;
+    juce::StringArray notes;
 
     for (const auto& outcome : runReport.outcomes)
+    {
         installedAny = installedAny || (outcome.succeeded && ! runReport.uninstall);
+        notes.addArray (getResultNotes (outcome.formatIndex));
+    }
 
-    if (installedAny)
+    // A program that holds the plug-in, or a copy loaded first, matters more than the rescan.
+    if (! notes.isEmpty())
+        hintLabel->setText (notes.joinIntoString (" "), juce::dontSendNotification);
+    else if (installedAny)
         hintLabel->setText ("Rescan plug-ins in your DAW to find " + productName + " " + productVersion, juce::dontSendNotification);
 }
 
@@ -191,9 +200,30 @@ juce::String MainComponent::getResultLine (int formatIndex) const
 {
     for (const auto& outcome : runReport.outcomes)
         if (outcome.formatIndex == formatIndex)
-            return runReport.describe (outcome);
+        {
+            auto lines = juce::StringArray (runReport.describe (outcome));
+            lines.addArray (getResultNotes (formatIndex));
+            return lines.joinIntoString (" ");
+        }
 
     return {};
+}
+
+juce::StringArray MainComponent::getResultNotes (int formatIndex) const
+{
+    juce::StringArray notes;
+
+    for (const auto& outcome : runReport.outcomes)
+        if (outcome.formatIndex == formatIndex)
+        {
+            notes.addArray (runReport.describeRestart (outcome));
+            notes.addArray (runReport.describeStillOpen (outcome));
+
+            for (const auto& copy : outcome.otherCopies)
+                notes.add (describeOtherCopy (copy));
+        }
+
+    return notes;
 }
 
 int MainComponent::getResultRow (int formatIndex) const

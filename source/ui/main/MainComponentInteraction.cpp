@@ -51,6 +51,11 @@ namespace
         if (control->hint == nullptr)
             return std::nullopt;
 
+        // A result line's holders and other copies, in full where its painted line is cut short.
+        if (control->action == ControlAction::showInFolder)
+            if (const auto notes = owner.getResultNotes (control->index); ! notes.isEmpty())
+                return notes.joinIntoString (" ") + " " + control->hint;
+
         return juce::String (control->hint);
     }
 } // namespace

@@ -233,7 +233,7 @@ void MainComponent::paintResult (juce::Graphics& g)
     g.setFont (resultLineHeight * u);
 
     for (int row = entryNotice.isNotEmpty() ? -1 : 0; row < juce::jmin (runReport.outcomes.size(), numFormats); ++row)
-        g.drawFittedText (row < 0 ? entryNotice : runReport.describe (runReport.outcomes.getReference (row)),
+        g.drawFittedText (row < 0 ? entryNotice : getResultLine (runReport.outcomes.getReference (row).formatIndex),
                           getResultLineArea (row).toNearestInt(), juce::Justification::centredLeft, 1, resultLineMinimumScale);
 
     for (const auto& button : showInFolderButtons)
