@@ -65,7 +65,7 @@ endfunction()
 # DLL loading to System32 (SetDefaultDllDirectories). Delay-import libraries named as the usual
 # import libraries are made from those (dlltool --output-delaylib) into a folder that the linker
 # searches first, so JUCE's own "-lwinmm" and the like take them.
-set (TW_DELAY_LOADED_DLLS version wininet winmm wsock32 dxgi)
+set (TW_DELAY_LOADED_DLLS version wininet winmm wsock32 dxgi crypt32)
 
 if (MINGW)
     set (tw_delayload_folder "${CMAKE_BINARY_DIR}/delayload")

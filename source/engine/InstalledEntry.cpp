@@ -1,6 +1,7 @@
 #include "engine/InstalledEntry.h"
 
 #include "engine/DurableFiles.h"
+#include "engine/KeptCopyProof.h"
 #include "engine/SafeRemoval.h"
 #include "engine/WindowsApi.h"
 
@@ -364,7 +365,7 @@ namespace InstalledEntry
 
     //==============================================================================
     juce::String update (const juce::File& keptCopyFolder, const std::array<juce::File, numFormats>& installFolders,
-                         const juce::String& productName)
+                         const juce::String& productName, juce::String& unprovenRemark)
     {
         if (keptCopyFolder == juce::File())
             return {};
@@ -395,20 +396,35 @@ namespace InstalledEntry
         auto keep = findEntryKeptCopy (keptCopyFolder);
         juce::String problem;
 
-        if (keep != running
-            && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion)))
+        // A release keeps only proven copies: one that is not (planted through an older flaw) goes,
+        // whatever its version block says. A test build proves nothing, and says so.
+        const auto isRelease = KeptCopyProof::getPublisherSha256().isNotEmpty();
+        const auto keepIsUnproven = isRelease && keep != juce::File() && KeptCopyProof::checkFile (keep).isNotEmpty();
+
+        if (keepIsUnproven
+            || (keep != running
+                && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion))))
         {
-            const auto copy = writeKeptCopy (running, keptCopyFolder);
+            // The held file cannot change while it is held: the bytes proven are the bytes copied.
+            const auto refusal = isRelease ? KeptCopyProof::checkHeld (ownExecutable) : juce::String();
+            const auto copy = refusal.isEmpty() ? writeKeptCopy (running, keptCopyFolder) : juce::File();
 
             if (copy != juce::File())
                 keep = copy;
             else
-                problem = "the installer cannot keep its copy in " + keptCopyFolder.getFullPathName();
+                problem = "the installer cannot keep its copy in " + keptCopyFolder.getFullPathName() + (refusal.isEmpty() ? "" : ": " + refusal);
+
+            if (copy != juce::File() && ! isRelease)
+                unprovenRemark = "The installer's copy kept in " + keptCopyFolder.getFullPathName() + " is unproven: "
+                                 + KeptCopyProof::check ({});
+            else if (copy == juce::File() && keepIsUnproven)
+                keep = juce::File();
         }
 
         if (keep == juce::File())
         {
             deleteEntry();
+            removeKeptCopies (keptCopyFolder, {});
             return productName + " is installed, but not listed in Installed apps: " + problem + ".";
         }
 
@@ -426,7 +442,7 @@ namespace InstalledEntry
 
         return {};
        #else
-        juce::ignoreUnused (installFolders, productName);
+        juce::ignoreUnused (installFolders, productName, unprovenRemark);
         return {};
        #endif
     }

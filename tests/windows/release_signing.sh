@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/release with a throwaway self-signed code-signing certificate: the signed exe verifies
-# against that certificate and no other, is the built exe plus its signature, and matches its
+# against that certificate and no other, is the exe built with that certificate as its publisher
+# plus its signature, and matches its
 # SHA256SUMS; without --sign the exe is the built one, unsigned; bad input writes nothing. The
 # winget manifest beside each is valid against winget's schemas (from ../shared/winget-schemas
 # beside the repository) and names the exe's SHA-256 and the download address given with --url,
@@ -58,6 +59,13 @@ run_release() { # run_release LOG ARGUMENTS...
 download_url=https://downloads.example.com/morvane4/4.0.2/tw_installer.exe
 run_release signed.log --sign signer.pfx --password-file password.txt --url "$download_url" signed
 grep -q "signed with signer.pfx" signed.log || fail "the release does not say it signed ($(tail -n 1 signed.log))"
+# The exe names its publisher, the signing certificate's SHA-256, and the release says which.
+publisher=$(openssl x509 -in signer.pem -outform DER | sha256sum | cut -d ' ' -f 1)
+grep -q "publisher (TW_PUBLISHER_SHA256, the signing certificate's SHA-256): $publisher$" signed.log \
+    || fail "the release does not name the publisher $publisher: $(cat signed.log)"
+built_with_publisher=$repository/build-windows-publisher/source/tw_installer_artefacts/Release/tw_installer.exe
+grep -qaF "$publisher" "$built_with_publisher" || fail "the exe built for signing does not carry the publisher"
+! grep -qaF "$publisher" "$built" || fail "the exe built without --sign carries the publisher"
 osslsigncode verify -CAfile signer.pem -in signed/tw_installer.exe >verify.log 2>&1 \
     || { cat verify.log >&2; fail "the signature does not verify against the signing certificate"; }
 grep -q "^Signature verification: ok" verify.log || fail "osslsigncode did not report a verified signature"
@@ -66,8 +74,8 @@ if osslsigncode verify -CAfile stranger.pem -in signed/tw_installer.exe >/dev/nu
     fail "the signature verifies against a certificate that did not sign it"
 fi
 osslsigncode remove-signature -in signed/tw_installer.exe -out without-signature.exe >/dev/null
-cmp without-signature.exe "$built" || fail "without its signature, the signed exe is not the built one"
-echo "signed: verified against the signing certificate (SHA-256), not against another; the built exe plus a signature"
+cmp without-signature.exe "$built_with_publisher" || fail "without its signature, the signed exe is not the one built for it"
+echo "signed: verified against the signing certificate (SHA-256), not against another; the exe built with its publisher plus a signature"
 /usr/bin/python3 "$check_manifest" signed/winget "$winget_schemas" signed/tw_installer.exe "$download_url"
 
 #==================================================================================================
@@ -94,7 +102,7 @@ refused=(
     "usage:|--sign"
     "usage:|--unknown signed"
     "--url needs an https:// address|--url http://downloads.example.com/tw_installer.exe signed"
-    "signing failed|--sign signer.pfx --password-file wrong-password.txt signed"
+    "cannot read the signing certificate|--sign signer.pfx --password-file wrong-password.txt signed"
     "signing failed|--sign signer.pfx --password-file password.txt --timestamp http://127.0.0.1:9/ signed"
 )
 for case in "${refused[@]}"; do
