@@ -189,7 +189,7 @@ namespace InstalledEntry
             text ("DisplayVersion", Product::version),
             text ("Publisher", Product::makerFolderName),
             text ("DisplayIcon", exe),
-            text ("InstallLocation", quoted (facts.keptCopy.getParentDirectory())),
+            text ("InstallLocation", facts.keptCopy.getParentDirectory().getFullPathName()), // a path, read as one: no quotes
             number ("EstimatedSize", kibibytes),
             text ("Comments", describeFormats (facts.installed)),
             text ("URLInfoAbout", Product::websiteAddress),
