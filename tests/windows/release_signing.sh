@@ -57,8 +57,8 @@ run_release() { # run_release LOG ARGUMENTS...
 # Signed.
 
 download_url=https://downloads.example.com/morvane4/4.0.2/tw_installer.exe
-run_release signed.log --sign signer.pfx --password-file password.txt --url "$download_url" signed
-grep -q "signed with signer.pfx" signed.log || fail "the release does not say it signed ($(tail -n 1 signed.log))"
+run_release signed.log --sign signer.pfx --password-file password.txt --no-timestamp --url "$download_url" signed
+grep -q "signed with signer.pfx, NOT time-stamped (--no-timestamp)" signed.log || fail "the release does not say it signed ($(tail -n 1 signed.log))"
 # The exe names its publisher, the signing certificate's SHA-256, and the release says which.
 publisher=$(openssl x509 -in signer.pem -outform DER | sha256sum | cut -d ' ' -f 1)
 grep -q "publisher (TW_PUBLISHER_SHA256, the signing certificate's SHA-256): $publisher$" signed.log \
@@ -97,12 +97,13 @@ grep -q "warning: the winget manifest's InstallerUrl is a placeholder" unsigned.
 
 sha256sum signed/tw_installer.exe signed/SHA256SUMS signed/winget/* >before.txt
 refused=(
-    "cannot read the certificate|--sign missing.pfx signed"
+    "cannot read the certificate|--sign missing.pfx --no-timestamp signed"
     "go with --sign|--password-file password.txt signed"
+    "go with --sign|--no-timestamp signed"
     "usage:|--sign"
     "usage:|--unknown signed"
     "--url needs an https:// address|--url http://downloads.example.com/tw_installer.exe signed"
-    "cannot read the signing certificate|--sign signer.pfx --password-file wrong-password.txt signed"
+    "cannot read the signing certificate|--sign signer.pfx --password-file wrong-password.txt --no-timestamp signed"
     "signing failed|--sign signer.pfx --password-file password.txt --timestamp http://127.0.0.1:9/ signed"
 )
 for case in "${refused[@]}"; do
