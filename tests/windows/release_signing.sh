@@ -23,6 +23,9 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 repository=$(cd "$(dirname "$0")/../.." && pwd)
 release=$repository/scripts/release
 check_manifest=$repository/tests/windows/check_winget_manifest.py
+check_sbom=$repository/tests/windows/check_sbom.py
+spdx_schema=$repository/../shared/spdx-schema/spdx-schema-2.3.json
+[ -f "$spdx_schema" ] || fail "the SPDX schema is not at $spdx_schema"
 winget_schemas=$repository/../shared/winget-schemas
 [ -f "$winget_schemas/manifest.installer.1.10.0.json" ] || fail "winget's schemas are not in $winget_schemas"
 work=$1
@@ -49,7 +52,12 @@ run_release() { # run_release LOG ARGUMENTS...
     shift
     "$release" "$@" >"$log" 2>&1 || { cat "$log" >&2; fail "scripts/release $* failed"; }
     local out=${*: -1}
-    [ "$(cut -d ' ' -f 3 "$out/SHA256SUMS")" = tw_installer.exe ] || fail "$out/SHA256SUMS names another file"
+    [ "$(cut -d ' ' -f 3 "$out/SHA256SUMS" | tr '\n' ' ')" = "tw_installer.exe tw_installer.spdx.json THIRD-PARTY-NOTICES.txt " ] \
+        || fail "$out/SHA256SUMS does not name the exe, the bill of materials and the notices"
+    for notice in "based in part on the work of the Independent JPEG Group" "SIL OPEN FONT LICENSE Version 1.1" \
+        "JUCE 7 licence that Tarnwick holds" "libpng (" "zlib (" "MinGW-w64 runtime (" "libstdc++ ("; do
+        grep -qF "$notice" "$out/THIRD-PARTY-NOTICES.txt" || fail "THIRD-PARTY-NOTICES.txt lacks '$notice'"
+    done
     (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "$out/SHA256SUMS does not match the exe"
 }
 
@@ -77,6 +85,7 @@ osslsigncode remove-signature -in signed/tw_installer.exe -out without-signature
 cmp without-signature.exe "$built_with_publisher" || fail "without its signature, the signed exe is not the one built for it"
 echo "signed: verified against the signing certificate (SHA-256), not against another; the exe built with its publisher plus a signature"
 /usr/bin/python3 "$check_manifest" signed/winget "$winget_schemas" signed/tw_installer.exe "$download_url"
+/usr/bin/python3 "$check_sbom" signed/tw_installer.spdx.json "$spdx_schema" signed/tw_installer.exe "${built_with_publisher%.exe}.map"
 
 #==================================================================================================
 # Unsigned.
@@ -84,6 +93,10 @@ echo "signed: verified against the signing certificate (SHA-256), not against an
 run_release unsigned.log unsigned
 grep -q "NOT signed" unsigned.log || fail "the release does not say the exe is unsigned ($(tail -n 1 unsigned.log))"
 cmp unsigned/tw_installer.exe "$built" || fail "the unsigned release is not the built exe"
+/usr/bin/python3 "$check_sbom" unsigned/tw_installer.spdx.json "$spdx_schema" unsigned/tw_installer.exe "${built%.exe}.map"
+# The same exe gives the same bill of materials, byte for byte.
+run_release again.log unsigned-again
+cmp unsigned/tw_installer.spdx.json unsigned-again/tw_installer.spdx.json || fail "a second release of the same exe gave another bill of materials"
 if osslsigncode verify -CAfile signer.pem -in unsigned/tw_installer.exe >/dev/null 2>&1; then
     fail "the unsigned release carries a signature"
 fi
@@ -95,7 +108,7 @@ grep -q "warning: the winget manifest's InstallerUrl is a placeholder" unsigned.
 #==================================================================================================
 # Bad input: refused with a reason, and the earlier release in the folder is left as it was.
 
-sha256sum signed/tw_installer.exe signed/SHA256SUMS signed/winget/* >before.txt
+sha256sum signed/tw_installer.exe signed/tw_installer.spdx.json signed/THIRD-PARTY-NOTICES.txt signed/SHA256SUMS signed/winget/* >before.txt
 refused=(
     "cannot read the certificate|--sign missing.pfx --no-timestamp signed"
     "go with --sign|--password-file password.txt signed"
@@ -114,7 +127,7 @@ for case in "${refused[@]}"; do
     fi
     grep -q -- "$reason" refused.log || { cat refused.log >&2; fail "scripts/release ${arguments[*]} did not say '$reason'"; }
     sha256sum --quiet -c before.txt || fail "scripts/release ${arguments[*]} changed the earlier release"
-    [ -z "$(find signed -mindepth 1 -maxdepth 1 ! -name tw_installer.exe ! -name SHA256SUMS ! -name winget)" ] \
+    [ -z "$(find signed -mindepth 1 -maxdepth 1 ! -name tw_installer.exe ! -name tw_installer.spdx.json ! -name THIRD-PARTY-NOTICES.txt ! -name SHA256SUMS ! -name winget)" ] \
         || fail "scripts/release ${arguments[*]} left files behind in signed/"
 done
 echo "refused: ${#refused[@]} kinds of bad input, the earlier release untouched"
