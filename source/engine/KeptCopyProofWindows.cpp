@@ -50,16 +50,17 @@ namespace KeptCopyProof
             return ok;
         }
 
-        /** A parameter of the decoded message, or an empty block. */
-        juce::MemoryBlock getParameter (HCRYPTMSG message, DWORD type)
+        /** A parameter of the decoded message, read into `block` where it stays: structures such as
+            CERT_INFO point into their own bytes, so the block must not be copied. */
+        bool getParameter (HCRYPTMSG message, DWORD type, juce::MemoryBlock& block)
         {
             DWORD size = 0;
 
             if (! CryptMsgGetParam (message, type, 0, nullptr, &size) || size == 0)
-                return {};
+                return false;
 
-            juce::MemoryBlock block (size, true);
-            return CryptMsgGetParam (message, type, 0, block.getData(), &size) ? block : juce::MemoryBlock();
+            block.setSize (size, true);
+            return CryptMsgGetParam (message, type, 0, block.getData(), &size) != FALSE;
         }
 
         /** The signer's authenticated message-digest attribute (one SHA-256), or false. */
@@ -93,11 +94,10 @@ namespace KeptCopyProof
             if (! CryptMsgGetParam (message, CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size) || signers != 1)
                 return "its signature does not have exactly one signer";
 
-            const auto signerBlock = getParameter (message, CMSG_SIGNER_INFO_PARAM);
-            const auto certInfoBlock = getParameter (message, CMSG_SIGNER_CERT_INFO_PARAM);
-            const auto content = getParameter (message, CMSG_CONTENT_PARAM);
+            juce::MemoryBlock signerBlock, certInfoBlock, content;
 
-            if (signerBlock.isEmpty() || certInfoBlock.isEmpty() || content.isEmpty())
+            if (! getParameter (message, CMSG_SIGNER_INFO_PARAM, signerBlock) || ! getParameter (message, CMSG_SIGNER_CERT_INFO_PARAM, certInfoBlock)
+                || ! getParameter (message, CMSG_CONTENT_PARAM, content))
                 return "its signature cannot be read";
 
             const auto& signer = *static_cast<const CMSG_SIGNER_INFO*> (signerBlock.getData());

@@ -104,9 +104,12 @@ changed "$work/signed.exe" "$work/swapped.exe" 2
 for delay in 0.02 0.05 0.1 0.2 0.3 0.4 0.6 0.8; do
     cp "$work/signed.exe" "$downloads/tw_installer.exe"
     "$wine" "$exe" --install vst3 </dev/null >"$work/out.txt" 2>"$work/err.txt" &
+    cp "$work/swapped.exe" "$downloads/.swapped.exe"
     sleep "$delay"
-    mv "$downloads/tw_installer.exe" "$downloads/renamed-away.exe"
-    cp "$work/swapped.exe" "$downloads/tw_installer.exe"
+    # Renamed away (kept under another name), and the changed file put at the name in one rename:
+    # the name never misses, so every run starts.
+    ln "$downloads/tw_installer.exe" "$downloads/renamed-away.exe"
+    mv -f "$downloads/.swapped.exe" "$downloads/tw_installer.exe"
     wait $! || fail "the run with the swap at $delay s failed: $(cat "$work/err.txt")"
     while IFS= read -r copy; do
         ! cmp -s "$copy" "$work/swapped.exe" || fail "with the swap at $delay s, the changed file was kept: $copy"
