@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # scripts/release with a throwaway self-signed code-signing certificate: the signed exe verifies
-# against that certificate and no other, is the exe built with that certificate as its publisher
-# plus its signature, and matches its
-# SHA256SUMS; without --sign the exe is the built one, unsigned; bad input writes nothing. The
+# against that certificate and no other, is the exe built with that certificate as its publisher plus
+# its signature, and matches its SHA256SUMS; a timestamp from an authority on 127.0.0.1 verifies
+# against that authority's certificate, and one that answers garbage or nothing fails the release;
+# without --sign the exe is the built one, unsigned; bad input writes nothing. The bill of materials
+# and the notices beside each exe are checked (check_sbom.py), and the
 # winget manifest beside each is valid against winget's schemas (from ../shared/winget-schemas
 # beside the repository) and names the exe's SHA-256 and the download address given with --url,
 # or a placeholder.
@@ -88,6 +90,35 @@ echo "signed: verified against the signing certificate (SHA-256), not against an
 /usr/bin/python3 "$check_sbom" signed/tw_installer.spdx.json "$spdx_schema" signed/tw_installer.exe "${built_with_publisher%.exe}.map"
 
 #==================================================================================================
+# Time-stamped by an authority on 127.0.0.1 (timestamp_authority.py), whose certificate the timestamp
+# verifies against; an authority that answers garbage, or nothing, fails the release, which writes nothing.
+
+mkdir tsa && echo 01 >tsa/serial
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tw_installer test time-stamping authority" \
+    -addext "extendedKeyUsage=critical,timeStamping" -keyout tsa/tsa.key -out tsa/tsa.pem 2>/dev/null
+printf '%s\n' "[tsa]" "default_tsa = test" "[test]" "serial = ./serial" "signer_cert = ./tsa.pem" "signer_key = ./tsa.key" \
+    "signer_digest = sha256" "default_policy = 1.2.3.4.1" "digests = sha256" "ess_cert_id_alg = sha256" >tsa/ts.cnf
+trap '[ -z "${authority:-}" ] || kill "$authority" 2>/dev/null || true' EXIT
+for mode in answer garbage nothing; do
+    rm -f tsa/port
+    /usr/bin/python3 "$repository/tests/windows/timestamp_authority.py" tsa "$mode" 2>/dev/null &
+    authority=$!
+    for _ in $(seq 100); do [ -f tsa/port ] && break; sleep 0.1; done
+    url=http://127.0.0.1:$(cat tsa/port)/
+    status=0
+    "$release" --sign signer.pfx --password-file password.txt --timestamp "$url" "stamped-$mode" >stamped.log 2>&1 || status=$?
+    kill "$authority" && authority=""
+    if [ "$mode" = answer ]; then
+        [ $status = 0 ] && grep -q "time-stamped by $url" stamped.log || { cat stamped.log >&2; fail "the time-stamped release failed"; }
+        osslsigncode verify -CAfile signer.pem -TSA-CAfile tsa/tsa.pem -in stamped-answer/tw_installer.exe >verify.log 2>&1 \
+            && grep -q "^Timestamp Server Signature verification: ok" verify.log || { cat verify.log >&2; fail "the timestamp does not verify"; }
+    else
+        [ $status != 0 ] && [ -z "$(ls -A "stamped-$mode")" ] || fail "an authority that answers $mode: exit $status, $(ls -A "stamped-$mode")"
+    fi
+done
+echo "time-stamped: verified against the authority's certificate; garbage or no answer fails the release, which writes nothing"
+
+#==================================================================================================
 # Unsigned.
 
 run_release unsigned.log unsigned
@@ -113,6 +144,7 @@ refused=(
     "cannot read the certificate|--sign missing.pfx --no-timestamp signed"
     "go with --sign|--password-file password.txt signed"
     "go with --sign|--no-timestamp signed"
+    "needs --timestamp URL or --no-timestamp|--sign signer.pfx --password-file password.txt signed"
     "usage:|--sign"
     "usage:|--unknown signed"
     "--url needs an https:// address|--url http://downloads.example.com/tw_installer.exe signed"
