@@ -1,11 +1,10 @@
-// Where a signed image's signature and digested bytes are found. (Reading a real signature, under
-// Wine with the signed release: tests/windows/kept_copy_proof.sh.)
+// Where a signed image's signature and digested bytes are found (a real one: tests/windows/kept_copy_proof.sh).
 #include "engine/AuthenticodeImage.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
-#include <utility>
 
 namespace
 {
@@ -15,29 +14,38 @@ namespace
 
     void put32 (Bytes& bytes, std::size_t at, std::uint32_t value)
     {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + (size_t) i] = (unsigned char) (value >> (8 * i));
+        std::memcpy (bytes.data() + at, &value, 4); // little-endian, as the image
     }
 
-    /** A PE32+ image whose certificate table holds one 13-byte signature, padded to 8 bytes. */
+    /** A PE32+ image ("PE\0\0", optional header, 16 directories) whose certificate table holds one
+        13-byte signature, padded to 8 bytes. */
     Bytes makeSignedImage()
     {
         Bytes bytes (table + 24, 0x11);
         bytes[0] = 'M', bytes[1] = 'Z';
-        put32 (bytes, 0x3c, 0x80);
-        put32 (bytes, 0x80, 0x00004550);               // "PE\0\0"
-        put32 (bytes, 0x94, 0xf0);                     // the optional header's size
-        put32 (bytes, optional, 0x20b);                // PE32+
-        put32 (bytes, optional + 108, 16);             // data directories
-        put32 (bytes, entry, table), put32 (bytes, entry + 4, 24);
-        put32 (bytes, table, 8 + 13), put32 (bytes, table + 4, 0x00020200);
+
+        for (const auto& [at, value] : { std::pair<size_t, std::uint32_t> { 0x3c, 0x80 }, { 0x80, 0x4550 }, { 0x94, 0xf0 }, { optional, 0x20b },
+                                         { optional + 108, 16 }, { entry, table }, { entry + 4, 24 }, { table, 21 }, { table + 4, 0x20200 } })
+            put32 (bytes, at, value);
+
         std::fill (bytes.begin() + table + 21, bytes.end(), 0);
         return bytes;
     }
 
-    using Damage = std::pair<const char*, std::function<void (Bytes&)>>;
+    // Each a change that must cost the image its layout, named.
+    const std::vector<std::pair<const char*, std::function<void (Bytes&)>>> damages {
+        { "bytesAfterTheTable", [] (Bytes& b) { b.push_back (0); } },
+        { "aSecondEntryInTheTable", [] (Bytes& b) { b.resize (b.size() + 24); put32 (b, entry + 4, 48); } },
+        { "paddingThatIsNotZero", [] (Bytes& b) { b.back() = 1; } },
+        { "anEntryLongerThanTheTable", [] (Bytes& b) { put32 (b, table, 25); } },
+        { "anotherRevision", [] (Bytes& b) { put32 (b, table + 4, 0x00020100); } },
+        { "anX509Entry", [] (Bytes& b) { put32 (b, table + 4, 0x00010200); } },
+        { "aTableOverTheHeaders", [] (Bytes& b) { put32 (b, entry, (std::uint32_t) entry); put32 (b, entry + 4, (std::uint32_t) (b.size() - entry)); } },
+        { "noSecurityDirectory", [] (Bytes& b) { put32 (b, optional + 108, 4); } },
+        { "noPeSignature", [] (Bytes& b) { b[0x81] = 'X'; } }
+    };
 
-    class DamagedImage : public testing::TestWithParam<Damage> {};
+    class DamagedImage : public testing::TestWithParam<size_t> {};
 }
 
 TEST (AuthenticodeImage, digestsEverythingButTheChecksumTheTableEntryAndTheTable)
@@ -46,11 +54,12 @@ TEST (AuthenticodeImage, digestsEverythingButTheChecksumTheTableEntryAndTheTable
     Authenticode::ImageLayout layout;
     ASSERT_TRUE (Authenticode::readImageLayout (image.data(), image.size(), layout));
 
-    const std::vector<std::pair<size_t, size_t>> expected { { 0, checksum }, { checksum + 4, entry - checksum - 4 }, { entry + 8, table - entry - 8 } };
-    ASSERT_EQ (layout.digested.size(), expected.size());
+    std::vector<std::pair<size_t, size_t>> digested;
 
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ (std::make_pair (layout.digested[i].offset, layout.digested[i].size), expected[i]);
+    for (const auto& range : layout.digested)
+        digested.emplace_back (range.offset, range.size);
+
+    EXPECT_EQ (digested, (std::vector<std::pair<size_t, size_t>> { { 0, checksum }, { checksum + 4, entry - checksum - 4 }, { entry + 8, table - entry - 8 } }));
 
     EXPECT_EQ (layout.signature.offset, table + 8);
     EXPECT_EQ (layout.signature.size, 13u);
@@ -59,19 +68,10 @@ TEST (AuthenticodeImage, digestsEverythingButTheChecksumTheTableEntryAndTheTable
 TEST_P (DamagedImage, isRefused)
 {
     auto image = makeSignedImage();
-    GetParam().second (image);
+    damages[GetParam()].second (image);
     Authenticode::ImageLayout layout;
     EXPECT_FALSE (Authenticode::readImageLayout (image.data(), image.size(), layout));
 }
 
-INSTANTIATE_TEST_SUITE_P (AuthenticodeImage, DamagedImage, testing::Values (
-    Damage { "bytesAfterTheTable", [] (Bytes& b) { b.push_back (0); } },
-    Damage { "aSecondEntryInTheTable", [] (Bytes& b) { b.resize (b.size() + 24); put32 (b, entry + 4, 48); } },
-    Damage { "paddingThatIsNotZero", [] (Bytes& b) { b.back() = 1; } },
-    Damage { "anEntryLongerThanTheTable", [] (Bytes& b) { put32 (b, table, 25); } },
-    Damage { "anotherRevision", [] (Bytes& b) { put32 (b, table + 4, 0x00020100); } },
-    Damage { "anX509Entry", [] (Bytes& b) { put32 (b, table + 4, 0x00010200); } },
-    Damage { "aTableOverTheHeaders", [] (Bytes& b) { put32 (b, entry, (std::uint32_t) entry); put32 (b, entry + 4, (std::uint32_t) (b.size() - entry)); } },
-    Damage { "noSecurityDirectory", [] (Bytes& b) { put32 (b, optional + 108, 4); } },
-    Damage { "noPeSignature", [] (Bytes& b) { b[0x81] = 'X'; } }),
-    [] (const testing::TestParamInfo<Damage>& info) { return std::string (info.param.first); });
+INSTANTIATE_TEST_SUITE_P (AuthenticodeImage, DamagedImage, testing::Range ((size_t) 0, damages.size()),
+                          [] (const testing::TestParamInfo<size_t>& info) { return std::string (damages[info.param].first); });

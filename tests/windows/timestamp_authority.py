@@ -20,13 +20,8 @@ class Authority(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(reply)
 
-
-class Server(http.server.HTTPServer):
-    def server_bind(self):  # HTTPServer's own looks the host's name up (getfqdn), which waits on name servers
-        socketserver.TCPServer.server_bind(self)
-
-
-server = Server(("127.0.0.1", 0), Authority)
+# (HTTPServer would look the host's name up, which waits on name servers.)
+server = socketserver.TCPServer(("127.0.0.1", 0), Authority)
 with open(os.path.join(folder, "port.part"), "w") as file:
     file.write(str(server.server_address[1]))
 os.rename(os.path.join(folder, "port.part"), os.path.join(folder, "port"))
