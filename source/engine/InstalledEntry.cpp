@@ -398,15 +398,14 @@ namespace InstalledEntry
 
         // A release keeps only proven copies: one that is not (planted through an older flaw) goes,
         // whatever its version block says. A test build proves nothing, and says so.
-        const auto isRelease = KeptCopyProof::getPublisherSha256().isNotEmpty();
-        const auto keepIsUnproven = isRelease && keep != juce::File() && KeptCopyProof::checkFile (keep).isNotEmpty();
+        const auto keepIsUnproven = KeptCopyProof::mustReplace (keep);
 
         if (keepIsUnproven
             || (keep != running
                 && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion))))
         {
             // The held file cannot change while it is held: the bytes proven are the bytes copied.
-            const auto refusal = isRelease ? KeptCopyProof::checkHeld (ownExecutable) : juce::String();
+            const auto refusal = KeptCopyProof::checkOwnCopy (ownExecutable);
             const auto copy = refusal.isEmpty() ? writeKeptCopy (running, keptCopyFolder) : juce::File();
 
             if (copy != juce::File())
@@ -414,10 +413,9 @@ namespace InstalledEntry
             else
                 problem = "the installer cannot keep its copy in " + keptCopyFolder.getFullPathName() + (refusal.isEmpty() ? "" : ": " + refusal);
 
-            if (copy != juce::File() && ! isRelease)
-                unprovenRemark = "The installer's copy kept in " + keptCopyFolder.getFullPathName() + " is unproven: "
-                                 + KeptCopyProof::check ({});
-            else if (copy == juce::File() && keepIsUnproven)
+            if (copy != juce::File())
+                unprovenRemark = KeptCopyProof::describeKeptCopy (keptCopyFolder);
+            else if (keepIsUnproven)
                 keep = juce::File();
         }
 

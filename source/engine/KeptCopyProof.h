@@ -28,4 +28,15 @@ namespace KeptCopyProof
 
     /** The same for the file at `file`, opened without sharing writes and read once. */
     juce::String checkFile (const juce::File& file);
+
+    //==============================================================================
+    /** Why the running program, held open as `heldFile`, may not keep a copy of itself: checkHeld
+        in a release, and "" in a build without a publisher (which keeps its copy unproven). */
+    juce::String checkOwnCopy (void* heldFile);
+
+    /** Whether `keptCopy` is to be replaced whatever its versions: in a release, when it is not proven. */
+    bool mustReplace (const juce::File& keptCopy);
+
+    /** The line a build without a publisher says after keeping its copy in `folder`; "" in a release. */
+    juce::String describeKeptCopy (const juce::File& folder);
 } // namespace KeptCopyProof
