@@ -1,9 +1,5 @@
-"""Checks a release's bill of materials: valid SPDX 2.3 (Debian's python3-jsonschema), the exe's SHA-256,
-every expected package with a licence, a version and a relationship to the exe; against the linker's
-map, every linked file is claimed and an archive no package claims stops make_sbom.py.
-
-    check_sbom.py SBOM SCHEMA EXE MAP
-"""
+"""check_sbom.py SBOM SCHEMA EXE MAP: valid SPDX 2.3, the exe's SHA-256, every expected package with a licence, a version
+and a relationship to the exe; every file in the linker's map claimed, and an archive no package claims refused."""
 import hashlib, json, os, sys
 import jsonschema
 

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# The kept copy of a signed release, under Wine in a fresh prefix, from the command line:
-#
-#   kept_copy_proof.sh WORK_FOLDER SIGNED_EXE UNPROVEN_EXE
-#
-# Started from C:\users\Public\Downloads the signed exe keeps an exact copy and writes the whole entry;
-# it replaces an unproven kept copy (UNPROVEN_EXE saying plug-in version 9.0.2, as one planted through
-# the older flaw would). The race: started, and 20 to 800 ms later renamed away with a file of the same
-# headers and a changed body put at its name, each run keeps the signed exe or nothing, never the
-# changed file, and when it keeps nothing it says why on stderr and in the log.
+# The kept copy of a signed release under Wine: kept_copy_proof.sh WORK_FOLDER SIGNED_EXE UNPROVEN_EXE.
+# From C:\users\Public\Downloads it keeps an exact copy and writes the whole entry; it replaces an
+# unproven kept copy that says plug-in version 9.0.2; and, renamed away 20 to 800 ms after its start with
+# a file of the same headers and a changed body put at its name, each run keeps the signed exe or nothing
+# (and then says why on stderr and in the log), never the changed file.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/common.sh"
 [ $# -eq 3 ] || { echo "usage: $0 WORK_FOLDER SIGNED_EXE UNPROVEN_EXE" >&2; exit 2; }

@@ -45,7 +45,6 @@ cp -a "$build_folder/mingw-deps" "$copy/build-windows/"
 # the first build's paths and times and hide them.
 export CCACHE_DISABLE=1
 start=$SECONDS
-# The same publisher as the first build (none, or scripts/release's build-windows-publisher).
 publisher=$(sed -n 's/^TW_PUBLISHER_SHA256:STRING=//p' "$build_folder/CMakeCache.txt")
 (cd "$copy" && cmake --preset windows -DTW_PUBLISHER_SHA256="$publisher" && cmake --build --preset windows --target tw_installer) \
     >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log" >&2; fail "the second build failed (log: $work/build.log)"; }
