@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The kept copy of a signed release under Wine: kept_copy_proof.sh WORK_FOLDER SIGNED_EXE UNPROVEN_EXE.
 # From C:\users\Public\Downloads it keeps an exact copy and writes the whole entry; it replaces an
-# unproven kept copy that says plug-in version 9.0.2; and, renamed away 20 to 800 ms after its start with
+# unproven kept copy that says plug-in version 9.0.2; signed by another certificate it keeps nothing; and, renamed away 20 to 800 ms after its start with
 # a file of the same headers and a changed body put at its name, each run keeps the signed exe or nothing
 # (and then says why on stderr and in the log), never the changed file.
 set -euo pipefail
@@ -59,6 +59,14 @@ run && [ "$(kept_copies | wc -l)" = 1 ] && [ "$(kept_copies)" != "$planted" ] &&
     || fail "the unproven kept copy was not replaced: $(kept_copies)"
 note "an unproven kept copy carrying plug-in version 9.0.2 is replaced by the signed exe"
 
+# The same exe signed by a stranger: it keeps nothing, and says why.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=stranger" -keyout "$work/s.key" -out "$work/s.pem" 2>/dev/null
+osslsigncode remove-signature -in "$work/signed.exe" -out "$work/bare.exe" >/dev/null
+osslsigncode sign -certs "$work/s.pem" -key "$work/s.key" -h sha256 -in "$work/bare.exe" -out "$work/stranger.exe" >/dev/null
+cp "$work/stranger.exe" "$downloads/tw_installer.exe"
+run && grep -qF "it is signed with another certificate than the publisher's" "$work/err.txt" && cmp -s "$work/signed.exe" "$(kept_copies)" \
+    || fail "the stranger's exe: $(kept_copies) ($(cat "$work/err.txt"))"
+note "the same exe signed by another certificate keeps nothing and says why"
 reason="its contents are not what was signed"
 edit "$work/signed.exe" "$work/swapped.exe" 2
 for delay in 0.02 0.05 0.1 0.2 0.3 0.4 0.6 0.8; do
