@@ -86,8 +86,10 @@ if (MINGW)
         list (SORT tw_imports)
         string (REPLACE ";" "\n" tw_exports "${tw_imports}")
         file (WRITE "${tw_delayload_folder}/${tw_dll}.def" "LIBRARY ${tw_dll}.dll\nEXPORTS\n${tw_exports}\n")
+        # dlltool names the library's members after its output path unless given a prefix: the
+        # names would differ from one build folder to another, and with them the exe.
         execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_delayload_folder}/${tw_dll}.def"
-                                 --output-delaylib "${tw_delayload_folder}/lib${tw_dll}.a"
+                                 --output-delaylib "${tw_delayload_folder}/lib${tw_dll}.a" --temp-prefix "tw_${tw_dll}"
                          COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
 endif()
@@ -95,6 +97,9 @@ endif()
 function (tw_delay_load_dlls target)
     if (MINGW)
         target_link_directories (${target} BEFORE PRIVATE "${CMAKE_BINARY_DIR}/delayload")
+        # Found by -l, so the build would not know to link again when one is made anew.
+        list (TRANSFORM TW_DELAY_LOADED_DLLS REPLACE "^(.+)$" "${CMAKE_BINARY_DIR}/delayload/lib\\1.a" OUTPUT_VARIABLE libraries)
+        set_property (TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libraries})
     endif()
 endfunction()
 
