@@ -86,11 +86,11 @@ if (MINGW)
         list (SORT tw_imports)
         string (REPLACE ";" "\n" tw_exports "${tw_imports}")
         file (WRITE "${tw_delayload_folder}/${tw_dll}.def" "LIBRARY ${tw_dll}.dll\nEXPORTS\n${tw_exports}\n")
-        # dlltool names the library's members after its output path unless given a prefix: the
-        # names would differ from one build folder to another, and with them the exe.
-        execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_delayload_folder}/${tw_dll}.def"
-                                 --output-delaylib "${tw_delayload_folder}/lib${tw_dll}.a" --temp-prefix "tw_${tw_dll}"
-                         COMMAND_ERROR_IS_FATAL ANY)
+        # dlltool names the library's members and symbols after its output path: given from inside
+        # the folder, so that they do not differ from one build folder to another, nor the exe.
+        execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_dll}.def" --output-delaylib "lib${tw_dll}.a"
+                                 --temp-prefix "tw_${tw_dll}"
+                         WORKING_DIRECTORY "${tw_delayload_folder}" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
 endif()
 
