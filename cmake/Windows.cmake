@@ -56,6 +56,8 @@ function (tw_use_own_windows_resources target)
     if (MINGW)
         # Symbols stripped from the shipped exe (about 4 MB less).
         target_link_options (${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+        # The linker's map beside the exe: the release's bill of materials is made from what it names.
+        target_link_options (${target} PRIVATE "LINKER:-Map=$<TARGET_FILE_DIR:${target}>/${target}.map")
     endif()
 endfunction()
 
@@ -65,7 +67,7 @@ endfunction()
 # DLL loading to System32 (SetDefaultDllDirectories). Delay-import libraries named as the usual
 # import libraries are made from those (dlltool --output-delaylib) into a folder that the linker
 # searches first, so JUCE's own "-lwinmm" and the like take them.
-set (TW_DELAY_LOADED_DLLS version wininet winmm wsock32 dxgi rstrtmgr)
+set (TW_DELAY_LOADED_DLLS version wininet winmm wsock32 dxgi rstrtmgr crypt32)
 
 if (MINGW)
     set (tw_delayload_folder "${CMAKE_BINARY_DIR}/delayload")
@@ -84,15 +86,20 @@ if (MINGW)
         list (SORT tw_imports)
         string (REPLACE ";" "\n" tw_exports "${tw_imports}")
         file (WRITE "${tw_delayload_folder}/${tw_dll}.def" "LIBRARY ${tw_dll}.dll\nEXPORTS\n${tw_exports}\n")
-        execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_delayload_folder}/${tw_dll}.def"
-                                 --output-delaylib "${tw_delayload_folder}/lib${tw_dll}.a"
-                         COMMAND_ERROR_IS_FATAL ANY)
+        # dlltool names the library's members and symbols after its output path: given from inside
+        # the folder, so that they do not differ from one build folder to another, nor the exe.
+        execute_process (COMMAND "${TW_MINGW_DLLTOOL}" --input-def "${tw_dll}.def" --output-delaylib "lib${tw_dll}.a"
+                                 --temp-prefix "tw_${tw_dll}"
+                         WORKING_DIRECTORY "${tw_delayload_folder}" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
 endif()
 
 function (tw_delay_load_dlls target)
     if (MINGW)
         target_link_directories (${target} BEFORE PRIVATE "${CMAKE_BINARY_DIR}/delayload")
+        # Found by -l, so the build would not know to link again when one is made anew.
+        list (TRANSFORM TW_DELAY_LOADED_DLLS REPLACE "^(.+)$" "${CMAKE_BINARY_DIR}/delayload/lib\\1.a" OUTPUT_VARIABLE libraries)
+        set_property (TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libraries})
     endif()
 endfunction()
 

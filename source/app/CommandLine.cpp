@@ -172,7 +172,14 @@ namespace CommandLine
                 output.out (setup.productName + " is not installed: nothing to repair");
 
             // The entry in Installed apps follows the disk; when it cannot, the run stands all the same.
-            const auto entryNotice = InstalledEntry::update (locations.keptCopyFolder, setup.installFolders, setup.productName);
+            juce::String unprovenRemark;
+            const auto entryNotice = InstalledEntry::update (locations.keptCopyFolder, setup.installFolders, setup.productName, unprovenRemark);
+
+            if (unprovenRemark.isNotEmpty())
+            {
+                output.err (unprovenRemark);
+                outcomes.add (unprovenRemark);
+            }
 
             if (entryNotice.isNotEmpty())
             {

@@ -1,6 +1,7 @@
 #include "engine/InstalledEntry.h"
 
 #include "engine/DurableFiles.h"
+#include "engine/KeptCopyProof.h"
 #include "engine/SafeRemoval.h"
 #include "engine/Version.h"
 #include "engine/WindowsApi.h"
@@ -177,7 +178,7 @@ namespace InstalledEntry
             text ("DisplayVersion", Product::version),
             text ("Publisher", Product::makerFolderName),
             text ("DisplayIcon", exe),
-            text ("InstallLocation", quoted (facts.keptCopy.getParentDirectory())),
+            text ("InstallLocation", facts.keptCopy.getParentDirectory().getFullPathName()), // a path, read as one: no quotes
             number ("EstimatedSize", kibibytes),
             text ("Comments", describeFormats (facts.installed)),
             text ("URLInfoAbout", Product::websiteAddress),
@@ -353,7 +354,7 @@ namespace InstalledEntry
 
     //==============================================================================
     juce::String update (const juce::File& keptCopyFolder, const std::array<juce::File, numFormats>& installFolders,
-                         const juce::String& productName)
+                         const juce::String& productName, juce::String& unprovenRemark)
     {
         if (keptCopyFolder == juce::File())
             return {};
@@ -384,20 +385,33 @@ namespace InstalledEntry
         auto keep = findEntryKeptCopy (keptCopyFolder);
         juce::String problem;
 
-        if (keep != running
-            && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion)))
+        // A release keeps only proven copies: one that is not (planted through an older flaw) goes,
+        // whatever its version block says. A test build proves nothing, and says so.
+        const auto keepIsUnproven = KeptCopyProof::mustReplace (keep);
+
+        if (keepIsUnproven
+            || (keep != running
+                && (keep == juce::File() || replacesKeptCopy (readPluginVersion (keep), keep.getVersion(), Product::version, applicationVersion))))
         {
-            const auto copy = writeKeptCopy (running, keptCopyFolder);
+            // The held file cannot change while it is held: the bytes proven are the bytes copied.
+            const auto refusal = KeptCopyProof::checkOwnCopy (ownExecutable);
+            const auto copy = refusal.isEmpty() ? writeKeptCopy (running, keptCopyFolder) : juce::File();
 
             if (copy != juce::File())
                 keep = copy;
             else
-                problem = "the installer cannot keep its copy in " + keptCopyFolder.getFullPathName();
+                problem = "the installer cannot keep its copy in " + keptCopyFolder.getFullPathName() + (refusal.isEmpty() ? "" : ": " + refusal);
+
+            if (copy != juce::File())
+                unprovenRemark = KeptCopyProof::describeKeptCopy (keptCopyFolder);
+            else if (keepIsUnproven)
+                keep = juce::File();
         }
 
         if (keep == juce::File())
         {
             deleteEntry();
+            removeKeptCopies (keptCopyFolder, {});
             return productName + " is installed, but not listed in Installed apps: " + problem + ".";
         }
 
@@ -415,7 +429,7 @@ namespace InstalledEntry
 
         return {};
        #else
-        juce::ignoreUnused (installFolders, productName);
+        juce::ignoreUnused (installFolders, productName, unprovenRemark);
         return {};
        #endif
     }

@@ -14,7 +14,8 @@ namespace InstalledEntry
     /** Holds the program's own file open from the start, so that no one can rename it and put
         another program at its name before the kept copy is made from it (Windows; nothing
         elsewhere). A file at that name whose headers are not the running program's is not held,
-        and then no copy is kept. */
+        and then no copy is kept; in a release, the held file is kept only once KeptCopyProof
+        proves it. */
     void holdOwnExecutable();
 
     /** "Tarnwick Morvane4", the entry's key below the Uninstall key. */
@@ -77,7 +78,9 @@ namespace InstalledEntry
     /** Brings the entry and the kept copy in line with the formats now in `installFolders`. An
         empty `keptCopyFolder` (tests, and every system but Windows) leaves everything alone.
         Returns an empty string, or the line that says what could not be done; the run that came
-        before stands either way. */
+        before stands either way. A release keeps only a copy proven by KeptCopyProof, and replaces
+        a kept one that is not; a test build sets `unprovenRemark` to a line saying that the copy it
+        kept is unproven. */
     juce::String update (const juce::File& keptCopyFolder, const std::array<juce::File, numFormats>& installFolders,
-                         const juce::String& productName);
+                         const juce::String& productName, juce::String& unprovenRemark);
 } // namespace InstalledEntry

@@ -228,13 +228,13 @@ bool PeMemorySource::read (std::uint64_t offset, void* destination, std::size_t 
 }
 
 //==============================================================================
-std::string readPeFileVersion (PeByteSource& source)
+bool findPeVersionResource (PeByteSource& source, std::uint64_t& offset, std::uint32_t& size)
 {
     Image image (source);
     std::uint32_t resourceAddress = 0;
 
     if (! readHeaders (image, resourceAddress))
-        return {};
+        return false;
 
     // Three levels: type RT_VERSION, name 1, then the first language. The levels above the last
     // must lead to directories and the last to a data entry, so a loop in the tree cannot be
@@ -244,23 +244,27 @@ std::string readPeFileVersion (PeByteSource& source)
     if (! findResourceEntry (image, resourceAddress, 0, resourceTypeVersion, target) || (target & subdirectoryFlag) == 0
         || ! findResourceEntry (image, resourceAddress, target & ~subdirectoryFlag, versionResourceId, target) || (target & subdirectoryFlag) == 0
         || ! findResourceEntry (image, resourceAddress, target & ~subdirectoryFlag, -1, target) || (target & subdirectoryFlag) != 0)
-        return {};
+        return false;
 
     std::array<unsigned char, 16> dataEntry {};
 
     if (resourceAddress + (std::uint64_t) target > 0xffffffffu
         || ! image.readAtAddress (resourceAddress + target, dataEntry.data(), dataEntry.size()))
-        return {};
+        return false;
 
-    const auto dataAddress = readLE32 (dataEntry.data());
-    const auto dataSize = readLE32 (dataEntry.data() + 4);
+    // The whole resource must be there.
+    size = readLE32 (dataEntry.data() + 4);
+    return image.findInFile (readLE32 (dataEntry.data()), size, offset);
+}
+
+std::string readPeFileVersion (PeByteSource& source)
+{
+    std::uint64_t dataOffset = 0;
+    std::uint32_t dataSize = 0;
     std::array<unsigned char, versionHeaderSize> block {};
 
-    // The whole resource must be there, although only its start is read.
-    std::uint64_t dataOffset = 0;
-
-    if (dataSize < versionHeaderSize || ! image.findInFile (dataAddress, dataSize, dataOffset)
-        || ! image.read (dataOffset, block.data(), block.size()))
+    if (! findPeVersionResource (source, dataOffset, dataSize) || dataSize < versionHeaderSize
+        || ! source.read (dataOffset, block.data(), block.size()))
         return {};
 
     const auto length = readLE16 (block.data());

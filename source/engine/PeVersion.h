@@ -41,5 +41,9 @@ private:
 */
 std::string readPeFileVersion (PeByteSource& source);
 
+/** Where the module's version resource (RT_VERSION, ID 1, first language) lies in the file: its
+    offset and size, all of it within the file. False when there is none. */
+bool findPeVersionResource (PeByteSource& source, std::uint64_t& offset, std::uint32_t& size);
+
 /** The same for a module held in memory. */
 std::string readPeFileVersion (const void* data, std::size_t size);

@@ -124,7 +124,7 @@ DisplayName|Morvane4
 DisplayVersion|4.0.2
 Publisher|Tarnwick
 DisplayIcon|$exe
-InstallLocation|"C:\\Program Files\\Tarnwick\\Morvane4"
+InstallLocation|C:\\Program Files\\Tarnwick\\Morvane4
 EstimatedSize|$(kibibytes_of "$vst3" "$clap")
 Comments|VST3, CLAP
 URLInfoAbout|https://www.tarnwick.com/products/morvane4

@@ -6,8 +6,9 @@
 #
 # SOURCE_FOLDER's files that git knows (or that are new and not ignored) are copied into
 # WORK_FOLDER, under a name of another length; BUILD_FOLDER is the first build's folder (preset
-# "windows"), whose exe is compared and whose cross-built libraries (mingw-deps) are reused. The
-# copy is built with the same preset, minutes after the first build. WORK_FOLDER is emptied, and
+# "windows", with its publisher value), whose exe is compared and whose cross-built libraries
+# (mingw-deps) are reused. The copy is built with the same preset and publisher value, minutes
+# after the first build. WORK_FOLDER is emptied, and
 # removed again when the exes are the same.
 #
 # Exits 0 when the two exes are the same, 1 when they differ or the second build fails.
@@ -44,7 +45,8 @@ cp -a "$build_folder/mingw-deps" "$copy/build-windows/"
 # the first build's paths and times and hide them.
 export CCACHE_DISABLE=1
 start=$SECONDS
-(cd "$copy" && cmake --preset windows && cmake --build --preset windows --target tw_installer) \
+publisher=$(sed -n 's/^TW_PUBLISHER_SHA256:STRING=//p' "$build_folder/CMakeCache.txt")
+(cd "$copy" && cmake --preset windows -DTW_PUBLISHER_SHA256="$publisher" && cmake --build --preset windows --target tw_installer) \
     >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log" >&2; fail "the second build failed (log: $work/build.log)"; }
 echo "second build in $copy: $((SECONDS - start)) s"
 

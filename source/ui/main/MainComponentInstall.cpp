@@ -68,7 +68,8 @@ void MainComponent::installSelectedFormats()
                                  finishedSnapshot = takeSnapshot();
                                  // The entry in Installed apps follows what is now on the disk; its
                                  // failure leaves the run as it is.
-                                 finishedEntryNotice = InstalledEntry::update (keptCopy, folders, name);
+                                 juce::String unprovenRemark; // a test build's: the window has no log to say it in
+                                 finishedEntryNotice = InstalledEntry::update (keptCopy, folders, name, unprovenRemark);
 
                                  juce::MessageManager::callAsync ([safeThis]
                                                                   {
