@@ -74,4 +74,4 @@ TEST_P (DamagedImage, isRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P (AuthenticodeImage, DamagedImage, testing::Range ((size_t) 0, damages.size()),
-                          [] (const testing::TestParamInfo<size_t>& info) { return std::string (damages[info.param].first); });
+                          [] (const testing::TestParamInfo<size_t>& param) { return std::string (damages[param.param].first); });
