@@ -1,7 +1,8 @@
-// The product's entry in Windows' list of installed apps, and the copy of the installer kept for it.
+// The product's entry in Windows' list of installed apps, which names the copy of the installer kept for it.
 #pragma once
 
 #include "engine/Catalogue.h"
+#include "engine/KeptCopy.h"
 
 /**
     After every run the entry under HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall follows
@@ -11,13 +12,6 @@
 */
 namespace InstalledEntry
 {
-    /** Holds the program's own file open from the start, so that no one can rename it and put
-        another program at its name before the kept copy is made from it (Windows; nothing
-        elsewhere). A file at that name whose headers are not the running program's is not held,
-        and then no copy is kept; in a release, the held file is kept only once KeptCopyProof
-        proves it. */
-    void holdOwnExecutable();
-
     /** "Tarnwick Morvane4", the entry's key below the Uninstall key. */
     juce::String getKeyName();
 
@@ -52,27 +46,6 @@ namespace InstalledEntry
     /** The bytes of every file below the given bundles (a bundle may be a single file); links
         are not followed. */
     juce::int64 countBytes (const juce::Array<juce::File>& bundles);
-
-    /** Whether this installer's copy replaces a kept one that carries the given versions: when
-        the kept one's plug-in version is older, or equal with an installer version older or
-        equal. Unreadable versions count as older. Versions are "a.b.c.d", shorter ones padded. */
-    bool replacesKeptCopy (const juce::String& keptPluginVersion, const juce::String& keptInstallerVersion,
-                           const juce::String& ownPluginVersion, const juce::String& ownInstallerVersion);
-
-    //==============================================================================
-    /** Writes a copy of `source` into `folder` (made with its parents when missing) under a name no
-        copy had before, whole or not at all: staged under a hidden name, flushed, then renamed.
-        Returns the copy, or juce::File() when it could not be written (nothing is left then). On
-        Windows the running program is copied only from the file held by holdOwnExecutable. */
-    juce::File writeKeptCopy (const juce::File& source, const juce::File& folder);
-
-    /** Whether `file` is a kept copy of the installer, or a leftover of writing one, by its name. */
-    bool isKeptCopyName (const juce::String& fileName);
-
-    /** Removes every kept copy and leftover in `folder` but `keep`; what resists (the running
-        copy) is left to the next restart. Without anything to keep, the folder goes as well,
-        now or, when something in it resists, after it at the restart. */
-    void removeKeptCopies (const juce::File& folder, const juce::File& keep);
 
     //==============================================================================
     /** Brings the entry and the kept copy in line with the formats now in `installFolders`. An

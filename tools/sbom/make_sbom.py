@@ -51,7 +51,7 @@ PACKAGES = [
      [r"^/usr/x86_64-w64-mingw32/lib/", r"/delayload/lib[a-z0-9_]+\.a$"],
      ["/usr/share/doc/mingw-w64-x86-64-dev/copyright"]),
 ]
-OWN_FILES = [r"/source/libtw_(engine|ui|app)\.a$", r"/libtw_binary_data\.a$", r"CMakeFiles/tw_installer\.dir/"]
+OWN_FILES = [r"/source/libtw_(engine|ui|app|user_shell)\.a$", r"/libtw_binary_data\.a$", r"CMakeFiles/tw_installer\.dir/"]
 JUCE_TERMS = ("JUCE's modules juce_core and juce_events are used under the ISC licence; juce_data_structures, "
               "juce_graphics, juce_gui_basics and juce_gui_extra under the JUCE 7 licence that Tarnwick holds "
               "(juce.com/legal), in place of the GNU Affero General Public License v3 that Debian's package also offers.")

@@ -115,7 +115,12 @@ HANDLE openRelative (HANDLE parent, const juce::String& name, DWORD access, DWOR
 HANDLE openPath (const juce::File& path, DWORD access, DWORD share, DWORD disposition, DWORD options, DWORD& error)
 {
     // Only a drive path ("C:\...") or a share ("\\server\share\..."); device and NT paths never.
-    const auto full = path.getFullPathName();
+    // JUCE gives a drive's root as "C:", without its backslash.
+    auto full = path.getFullPathName();
+
+    if (full.length() == 2 && full[1] == ':')
+        full += "\\";
+
     const auto isDrivePath = full.length() >= 3 && juce::CharacterFunctions::isLetter (full[0]) && full[0] < 0x80
                              && full[1] == ':' && full[2] == '\\';
     const auto isSharePath = full.startsWith ("\\\\") && ! full.startsWith ("\\\\?") && ! full.startsWith ("\\\\.");
