@@ -103,13 +103,9 @@ namespace CommandLine
                 output.err (juce::String (applicationName) + ": " + notice);
         }
 
-        int runFormatsWithLog (const Options& options, const SystemLocations& locations, const Output& output)
+        /** The log record's head: when, which installer and command, and where it works. */
+        juce::StringArray describeStart (const Options& options, const InstallerSetup& setup)
         {
-            const auto setup = startInstaller (locations);
-            const auto uninstall = options.action == Action::uninstall;
-            tellSettingsNotice (setup, output);
-
-            RunLog log (options.logFile, output);
             juce::StringArray header {
                 juce::Time::getCurrentTime().toISO8601 (true) + " " + applicationName + " " + applicationVersion + ", " + setup.productName + " " + setup.productVersion + ": " + options.commandLine,
                 "settings file: " + setup.getSettingsFile().getFullPathName()
@@ -123,7 +119,17 @@ namespace CommandLine
             for (int i = 0; i < numFormats; ++i)
                 header.add (formatNames[i] + " folder: " + setup.installFolders[(size_t) i].getFullPathName());
 
-            log.add (header);
+            return header;
+        }
+
+        int runFormatsWithLog (const Options& options, const SystemLocations& locations, const Output& output)
+        {
+            const auto setup = startInstaller (locations);
+            const auto uninstall = options.action == Action::uninstall;
+            tellSettingsNotice (setup, output);
+
+            RunLog log (options.logFile, output);
+            log.add (describeStart (options, setup));
 
             auto formats = options.formats;
 
