@@ -1,4 +1,4 @@
-#include "app/LogFile.h"
+#include "engine/fs/AppendFile.h"
 
 #include "engine/FileNames.h"
 #include "engine/fs/NtFiles.h"
@@ -27,7 +27,7 @@ namespace
     }
 } // namespace
 
-std::unique_ptr<LogFile> LogFile::open (const juce::File& file)
+std::unique_ptr<DurableFiles::AppendFile> DurableFiles::AppendFile::open (const juce::File& file)
 {
     const auto path = file.getFullPathName();
     const auto folderPath = file.getParentDirectory().getFullPathName();
@@ -83,15 +83,15 @@ std::unique_ptr<LogFile> LogFile::open (const juce::File& file)
         return {};
     }
 
-    return std::unique_ptr<LogFile> (new LogFile (handle));
+    return std::unique_ptr<DurableFiles::AppendFile> (new DurableFiles::AppendFile (handle));
 }
 
-LogFile::~LogFile()
+DurableFiles::AppendFile::~AppendFile()
 {
     CloseHandle (handle);
 }
 
-bool LogFile::append (const juce::String& text)
+bool DurableFiles::AppendFile::append (const juce::String& text)
 {
     const auto* utf8 = text.toRawUTF8();
     const auto size = (DWORD) text.getNumBytesAsUTF8();

@@ -1,4 +1,4 @@
-#include "app/LogFile.h"
+#include "engine/fs/AppendFile.h"
 
 #include "engine/FileNames.h"
 
@@ -30,7 +30,7 @@ namespace
     }
 } // namespace
 
-std::unique_ptr<LogFile> LogFile::open (const juce::File& file)
+std::unique_ptr<DurableFiles::AppendFile> DurableFiles::AppendFile::open (const juce::File& file)
 {
     const auto folderPath = file.getParentDirectory().getFullPathName();
 
@@ -103,15 +103,15 @@ std::unique_ptr<LogFile> LogFile::open (const juce::File& file)
         return {};
     }
 
-    return std::unique_ptr<LogFile> (new LogFile (descriptor));
+    return std::unique_ptr<DurableFiles::AppendFile> (new DurableFiles::AppendFile (descriptor));
 }
 
-LogFile::~LogFile()
+DurableFiles::AppendFile::~AppendFile()
 {
     ::close (descriptor);
 }
 
-bool LogFile::append (const juce::String& text)
+bool DurableFiles::AppendFile::append (const juce::String& text)
 {
     const auto* data = text.toRawUTF8();
     auto left = text.getNumBytesAsUTF8();

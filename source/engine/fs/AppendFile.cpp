@@ -1,6 +1,6 @@
-#include "app/LogFile.h"
+#include "engine/fs/AppendFile.h"
 
-std::deque<juce::String> LogFile::partsOf (const juce::String& path)
+std::deque<juce::String> DurableFiles::AppendFile::partsOf (const juce::String& path)
 {
     std::deque<juce::String> parts;
 
