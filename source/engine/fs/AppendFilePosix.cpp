@@ -1,4 +1,5 @@
 #include "engine/fs/AppendFile.h"
+#include "engine/fs/PosixWrite.h"
 
 #include "engine/FileNames.h"
 
@@ -113,22 +114,5 @@ DurableFiles::AppendFile::~AppendFile()
 
 bool DurableFiles::AppendFile::append (const juce::String& text)
 {
-    const auto* data = text.toRawUTF8();
-    auto left = text.getNumBytesAsUTF8();
-
-    while (left > 0)
-    {
-        const auto wrote = ::write (descriptor, data, left);
-
-        if (wrote < 0 && errno == EINTR)
-            continue;
-
-        if (wrote <= 0)
-            return false;
-
-        data += wrote;
-        left -= (size_t) wrote;
-    }
-
-    return true;
+    return writeAll (descriptor, text.toRawUTF8(), text.getNumBytesAsUTF8());
 }

@@ -1,4 +1,5 @@
 #include "engine/fs/NewFile.h"
+#include "engine/fs/PosixWrite.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -66,21 +67,8 @@ namespace DurableFiles
 
     bool NewFile::write (const void* data, size_t size)
     {
-        const auto* bytes = static_cast<const char*> (data);
-
-        while (size > 0)
-        {
-            const auto written = ::write (fd, bytes, size);
-
-            if (written < 0 && errno == EINTR)
-                continue;
-
-            if (written <= 0)
-                return false;
-
-            bytes += written;
-            size -= (size_t) written;
-        }
+        if (! writeAll (fd, data, size))
+            return false;
 
         // Start writing what has come so far to the disk now, while the next piece is unpacked,
         // so that the flush at the end waits for little more than the last piece.
