@@ -190,7 +190,9 @@ namespace DurableFiles
         if (handle == nullptr || reachedThroughLink)
             return false;
 
-        if (hasPrivateAccessList (handle))
+        // Wine keeps no access lists (it shows one made from the Unix mode bits): there the folder
+        // is taken as it was made, and never narrowed again while another run may be using it.
+        if (hasPrivateAccessList (handle) || isRunningUnderWine())
             return true;
 
         // One of ours made earlier with other permissions: narrowed through a handle of its own
@@ -211,8 +213,7 @@ namespace DurableFiles
         if (writable != nullptr)
             CloseHandle (writable);
 
-        // Wine keeps no access lists: it shows one made from the Unix mode bits, whatever was set.
-        return ok && (hasPrivateAccessList (handle) || isRunningUnderWine());
+        return ok && hasPrivateAccessList (handle);
     }
 
     EntryKind getEntryKind (const Folder& folder, const juce::String& name, juce::int64* size)
