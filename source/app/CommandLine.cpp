@@ -2,9 +2,8 @@
 
 #include "app/LogFile.h"
 #include "engine/BundleVerify.h"
-#include "engine/InstallDetection.h"
-#include "engine/InstalledEntry.h"
 #include "engine/OtherCopies.h"
+#include "session/InstallSession.h"
 
 #include <algorithm>
 #include <iterator>
@@ -124,8 +123,8 @@ namespace CommandLine
 
         int runFormatsWithLog (const Options& options, const SystemLocations& locations, const Output& output)
         {
-            const auto setup = startInstaller (locations);
-            const auto uninstall = options.action == Action::uninstall;
+            InstallSession session (locations);
+            const auto& setup = session.getSetup();
             tellSettingsNotice (setup, output);
 
             RunLog log (options.logFile, output);
@@ -137,25 +136,24 @@ namespace CommandLine
             if (options.action == Action::repair)
                 formats = findPresentBundles (setup);
 
-            auto report = runFormats (formats, uninstall, setup.installFolders, setup.productName,
-                                      getCarriedArchives());
-            findOtherCopies (report, setup.productName, locations.hostFolders);
+            const auto outcome = session.run (formats, options.action == Action::uninstall);
+            const auto& report = outcome.report;
             juce::StringArray outcomes, copies;
 
-            for (const auto& outcome : report.outcomes)
+            for (const auto& format : report.outcomes)
             {
-                const auto line = report.describe (outcome);
+                const auto line = report.describe (format);
                 outcomes.add (line);
 
-                if (! outcome.succeeded)
+                if (! format.succeeded)
                     output.err (line);
                 else if (! options.quiet)
                     output.out (line);
 
                 // Even a quiet run says what waits for a restart, or for a host to be restarted:
                 // someone has to restart it.
-                auto restartLines = report.describeRestart (outcome);
-                restartLines.addArray (report.describeStillOpen (outcome));
+                auto restartLines = report.describeRestart (format);
+                restartLines.addArray (report.describeStillOpen (format));
 
                 for (const auto& restartLine : restartLines)
                 {
@@ -163,7 +161,7 @@ namespace CommandLine
                     output.out (restartLine);
                 }
 
-                for (const auto& copy : outcome.otherCopies)
+                for (const auto& copy : format.otherCopies)
                     copies.add (describeOtherCopy (copy));
             }
 
@@ -178,19 +176,13 @@ namespace CommandLine
                 output.out (setup.productName + " is not installed: nothing to repair");
 
             // The entry in Installed apps follows the disk; when it cannot, the run stands all the same.
-            juce::String unprovenRemark;
-            const auto entryNotice = InstalledEntry::update (locations.keptCopyFolder, setup.installFolders, setup.productName, unprovenRemark);
-
-            if (unprovenRemark.isNotEmpty())
+            for (const auto& notice : { outcome.unprovenRemark, outcome.entryNotice })
             {
-                output.err (unprovenRemark);
-                outcomes.add (unprovenRemark);
-            }
-
-            if (entryNotice.isNotEmpty())
-            {
-                output.err (entryNotice);
-                outcomes.add (entryNotice);
+                if (notice.isNotEmpty())
+                {
+                    output.err (notice);
+                    outcomes.add (notice);
+                }
             }
 
             const auto exitCode = getExitCode (report);
@@ -201,13 +193,15 @@ namespace CommandLine
 
         int printStatus (const Options&, const SystemLocations& locations, const Output& output)
         {
-            const auto setup = startInstaller (locations);
+            const InstallSession session (locations);
+            const auto& setup = session.getSetup();
+            const auto snapshot = session.getSnapshot();
             tellSettingsNotice (setup, output);
 
             for (int i = 0; i < numFormats; ++i)
             {
                 const auto& folder = setup.installFolders[(size_t) i];
-                const auto status = detectFormatStatus (folder, setup.productName, setup.productVersion, i);
+                const auto& status = snapshot.statuses[(size_t) i];
 
                 output.out (juce::StringArray { formatNames[i], getStatusWord (status.state), status.installedVersion,
                                                 getBundlePath (folder, setup.productName, i).getFullPathName() }
@@ -263,7 +257,8 @@ namespace CommandLine
             written, and each bundle's lock is held while it is checked. */
         int verifyFormats (const Options& options, const SystemLocations& locations, const Output& output)
         {
-            const auto setup = readInstallerSetup (locations);
+            const InstallSession session (locations, InstallSession::Start::readOnly);
+            const auto& setup = session.getSetup();
             tellSettingsNotice (setup, output);
             const auto archives = getCarriedArchives();
             int exitCode = succeeded;
@@ -291,7 +286,7 @@ namespace CommandLine
 
                     case BundleCheck::Outcome::differs:
                     {
-                        const auto status = detectFormatStatus (folder, setup.productName, setup.productVersion, i);
+                        const auto status = session.getSnapshot().statuses[(size_t) i];
                         const auto installed = status.installedVersion.isNotEmpty() ? status.installedVersion
                                                                                     : juce::String ("module has no readable version:");
                         const auto outdated = status.state == InstallState::NeedsUpdate
@@ -309,7 +304,7 @@ namespace CommandLine
                         break;
                 }
 
-                for (const auto& copy : findOtherCopies (i, getBundlePath (folder, setup.productName, i), setup.productName, locations.hostFolders[(size_t) i]))
+                for (const auto& copy : session.findOtherCopies (i))
                     copies.add (describeOtherCopy (copy));
             }
 

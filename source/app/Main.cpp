@@ -82,6 +82,14 @@ public:
             JUCEApplication::getInstance()->systemRequestedQuit();
         }
 
+        void activeWindowStatusChanged() override
+        {
+            // Coming back to the window, the user may have changed the plug-in folders meanwhile.
+            if (isActiveWindow())
+                if (auto* content = dynamic_cast<MainComponent*> (getContentComponent()))
+                    content->lookAgain();
+        }
+
     private:
         /** Opens at the content's own size, or smaller where that and the frame would not fit the
             main display, centred with the title bar on screen. */
@@ -141,12 +149,15 @@ private:
             if (auto* content = dynamic_cast<MainComponent*> (mainWindow->getContentComponent()))
             {
                 // What its start found present, after any repair of an interrupted run.
-                for (size_t i = 0; i < requested.size(); ++i)
-                    content->selected[i] = content->selected[i] && requested[i];
+                auto formats = content->getSelection();
 
-                content->uninstallMode = true;
+                for (size_t i = 0; i < requested.size(); ++i)
+                    formats[i] = formats[i] && requested[i];
+
+                content->setSelection (formats);
+                content->setUninstallMode (true);
                 // The run works beside the window: its code is known only when it ends.
-                content->onRunFinished = [this] (const RunReport& report) { setApplicationReturnValue (CommandLine::getExitCode (report)); };
+                content->setOnRunFinished ([this] (const RunReport& report) { setApplicationReturnValue (CommandLine::getExitCode (report)); });
                 content->installSelectedFormats();
             }
         });

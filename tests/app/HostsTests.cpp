@@ -65,10 +65,10 @@ TEST_P (StandInHostTest, isNamedWithItsProcessIdAfterAnUpdate)
     const StandInHost host (GetParam(), module);
     ASSERT_TRUE (host.said.startsWith ("held ")) << host.said;
     MainComponent component (locations);
-    component.selected = { true, false, false };
+    component.setSelection ({ true, false, false });
     component.installSelectedFormats();
     component.waitForRun();
-    EXPECT_EQ (component.getResultLine (0), component.runReport.describe (component.runReport.outcomes[0]) + " " + lineFor (host));
+    EXPECT_EQ (component.getResultLine (0), component.getRunReport().describe (component.getRunReport().outcomes[0]) + " " + lineFor (host));
 }
 
 INSTANTIATE_TEST_SUITE_P (Hosts, StandInHostTest, testing::Values ("map", "open"));
@@ -110,9 +110,9 @@ TEST_F (TestLocationsFixture, otherCopiesAreNamedByVerifyAndTheWindowAndOurOwnBu
     EXPECT_EQ (run ("--verify vst3,clap", locations), lines.joinIntoString ("\n"));
 
     MainComponent component (locations);
-    component.selected = { false, true, false };
+    component.setSelection ({ false, true, false });
     component.installSelectedFormats();
     component.waitForRun();
     EXPECT_EQ (component.getResultLine (1), "CLAP installed in " + getBundlePath (locations.defaultInstallFolders[1], "Morvane4", 1).getFullPathName() + " " + lines[lines.size() - 1]);
-    EXPECT_EQ (component.hintLabel->getText(), lines[lines.size() - 1]);
+    EXPECT_EQ (component.getHintLine().getText(), lines[lines.size() - 1]);
 }

@@ -69,7 +69,7 @@ namespace
         {
             MainComponent component (locations);
             component.setSize (size, size);
-            component.selected = { true, true, true };
+            component.setSelection ({ true, true, true });
             component.installSelectedFormats();
 
             {
@@ -84,7 +84,7 @@ namespace
 
             for (size_t i = 0; i < (size_t) numFormats; ++i)
             {
-                auto& progress = component.runProgress->formats[i];
+                auto& progress = component.getSession().getProgress()->formats[i];
                 const auto total = (juce::int64) 18'600'000;
                 progress.totalBytes = total;
                 progress.phase = std::get<0> (shown[i]);
@@ -130,8 +130,8 @@ namespace
         root.createDirectory();
 
         render ("fresh", [] (MainComponent&) {});
-        render ("all_selected", [] (MainComponent& c) { c.selected = { true, true, true }; });
-        render ("shift_held", [] (MainComponent& c) { c.uninstallMode = true; });
+        render ("all_selected", [] (MainComponent& c) { c.setSelection ({ true, true, true }); });
+        render ("shift_held", [] (MainComponent& c) { c.setUninstallMode (true); });
         render ("success", [] (MainComponent& c) { c.finishRun ({}); });
 
         const auto bundleAt = [&locations] (int i) { return getBundlePath (locations.defaultInstallFolders[(size_t) i], "Morvane4", i); };
@@ -151,7 +151,7 @@ namespace
         // A real install of the three formats, in the result view.
         render ("installed", [] (MainComponent& c)
                 {
-                    c.selected = { true, true, true };
+                    c.setSelection ({ true, true, true });
                     c.installSelectedFormats();
                     c.waitForRun();
                 });

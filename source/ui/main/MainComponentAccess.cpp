@@ -2,8 +2,6 @@
 // order, the focus outline, Tab and Escape, panels that take the focus, and the run's outcome.
 #include "ui/main/MainComponent.h"
 
-#include "ui/main/KeyWatcher.h"
-
 void MainComponent::describe (TransparentButton& button, const MainControl& control)
 {
     button.setTitle (control.title);
@@ -21,7 +19,7 @@ void MainComponent::describe (TransparentButton& button, const MainControl& cont
         // Checked is selected; the description is the row's status line as painted now.
         const auto formatIndex = control.index;
         button.isCheckedNow = [this, formatIndex] { return selected[(size_t) formatIndex]; };
-        button.getDescriptionNow = [this, formatIndex] { return detectInstallState (formatIndex).statusText; };
+        button.getDescriptionNow = [this, formatIndex] { return getShownStatus (formatIndex).statusText; };
     }
 
     if (control.action == ControlAction::install)
@@ -39,23 +37,6 @@ void MainComponent::placeInReadingOrder()
         progressReadouts[(size_t) i]->setExplicitFocusOrder (getReadingPlace ("PROGRESS_" + formatNames[i]));
         resultLineTexts[(size_t) i]->setExplicitFocusOrder (getReadingPlace ("RESULT_" + formatNames[i]));
     }
-}
-
-juce::String MainComponent::getOutcomeText() const
-{
-    if (! runFinished)
-        return {};
-
-    auto lines = runReport.allSucceeded() ? juce::StringArray { "Success" } : runReport.getFailureLines();
-
-    if (entryNotice.isNotEmpty())
-        lines.add (entryNotice);
-
-    // The holders and other copies are announced with the outcome.
-    for (const auto& outcome : runReport.outcomes)
-        lines.addArray (getResultNotes (outcome.formatIndex));
-
-    return lines.joinIntoString ("\n");
 }
 
 std::unique_ptr<juce::AccessibilityHandler> MainComponent::createAccessibilityHandler()
@@ -129,8 +110,8 @@ void MainComponent::paintOverChildren (juce::Graphics& g)
 
 void MainComponent::parentHierarchyChanged()
 {
-    if (keyWatcher != nullptr)
-        keyWatcher->followWindow();
+    keyWatcher.followWindow();
+    session->setLookingEverySecond (isShowing());
 }
 
 //==============================================================================

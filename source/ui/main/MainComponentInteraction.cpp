@@ -1,6 +1,7 @@
 // Clicks, hover hints and the modifier keys.
 #include "ui/main/MainComponent.h"
 
+#include "ui/main/RunTexts.h"
 #include "ui/panels/LicenceText.h"
 
 namespace
@@ -9,60 +10,33 @@ namespace
     constexpr int commandFlag = 8;        // the command key's flag on the platforms that have one
 
     const juce::String selectFirstHint ("Select one or more formats first");
-
-    void openLicencePanel (MainComponent& owner)
-    {
-        // The new panel replaces (and so destroys) any earlier one.
-        owner.eulaPanel = std::make_unique<LicencePanel> (licenceText);
-        owner.addAndMakeVisible (*owner.eulaPanel);
-        owner.eulaPanel->cover (owner.getLocalBounds(), owner.unit);
-    }
-
-    void openSupportPanel (MainComponent& owner)
-    {
-        owner.supportPanel = std::make_unique<SupportPanel>();
-        owner.addAndMakeVisible (*owner.supportPanel);
-        owner.supportPanel->settingsFolderPath = owner.settingsFolder.getFullPathName();
-        owner.supportPanel->settingsNotice = owner.settingsNotice;
-        owner.supportPanel->productName = owner.productName;
-        owner.supportPanel->productVersion = owner.productVersion;
-        owner.supportPanel->launchURL = owner.launchURL;
-        owner.supportPanel->cover (owner.getLocalBounds(), owner.unit);
-    }
-
-    /** The hint for a hovered button, or nothing for a button that leaves the hint line as it is. */
-    std::optional<juce::String> getHint (const MainComponent& owner, const juce::String& name)
-    {
-        const auto* control = findMainControl (name);
-
-        if (control == nullptr)
-            return std::nullopt;
-
-        if (control->action == ControlAction::toggleFormat)
-        {
-            // Asked afresh each time before a run (the bundle may have come or gone since the last
-            // hover); during and after one, the run's snapshot answers without touching the disk.
-            if (owner.isBundlePresent (control->index))
-                return "Select to update " + name + " to " + owner.productVersion;
-
-            return "Select to install " + name;
-        }
-
-        if (control->hint == nullptr)
-            return std::nullopt;
-
-        // A result line's holders and other copies, in full where its painted line is cut short.
-        if (control->action == ControlAction::showInFolder)
-            if (const auto notes = owner.getResultNotes (control->index); ! notes.isEmpty())
-                return notes.joinIntoString (" ") + " " + control->hint;
-
-        return juce::String (control->hint);
-    }
 } // namespace
 
-std::optional<juce::String> MainComponent::getHintText (const juce::String& buttonName) const
+std::optional<juce::String> MainComponent::getHintText (const juce::String& name) const
 {
-    return getHint (*this, buttonName);
+    const auto* control = findMainControl (name);
+
+    if (control == nullptr)
+        return std::nullopt;
+
+    if (control->action == ControlAction::toggleFormat)
+    {
+        // As the row shows it: the session's latest look at the disk.
+        if (isBundlePresent (control->index))
+            return "Select to update " + name + " to " + productVersion;
+
+        return "Select to install " + name;
+    }
+
+    if (control->hint == nullptr)
+        return std::nullopt;
+
+    // A result line's holders and other copies, in full where its painted line is cut short.
+    if (control->action == ControlAction::showInFolder)
+        if (const auto notes = getResultNotes (control->index); ! notes.isEmpty())
+            return notes.joinIntoString (" ") + " " + control->hint;
+
+    return juce::String (control->hint);
 }
 
 void MainComponent::buttonClicked (juce::Button* button)
@@ -75,52 +49,35 @@ void MainComponent::buttonClicked (juce::Button* button)
     switch (control->action)
     {
         case ControlAction::openLicence:
-            openLicencePanel (*this);
-            openedPanel (*eulaPanel, *button);
+            openLicencePanel (*button);
             break;
 
         case ControlAction::openManual:
             if (launchURL)
-                launchURL (manualURL);
+                launchURL (juce::URL (Product::manualAddress));
             break;
 
         case ControlAction::openWebsite:
             if (launchURL)
-                launchURL (websiteURL);
+                launchURL (juce::URL (Product::websiteAddress));
             break;
 
         case ControlAction::openSupport:
-            openSupportPanel (*this);
-            openedPanel (*supportPanel, *button);
+            openSupportPanel (*button);
             break;
 
         case ControlAction::toggleFormat:
-        {
-            auto& flag = selected[(size_t) control->index];
-            flag = ! flag;
-            repaint();
+            toggleFormat (control->index);
             break;
-        }
 
         case ControlAction::selectAll:
             // Selects; never clears.
-            selected.fill (true);
-            repaint();
+            setSelection ({ true, true, true });
+            lookAgain();
             break;
 
         case ControlAction::install:
-            // A run with nothing to do would still end in the result view and hide the controls;
-            // say what is missing instead.
-            if (std::find (selected.begin(), selected.end(), true) == selected.end())
-            {
-                askedToSelectFirst = true;
-                hintLabel->setText (selectFirstHint, juce::dontSendNotification);
-                announce (selectFirstHint);
-            }
-            else
-            {
-                installSelectedFormats();
-            }
+            pressInstall();
             break;
 
         case ControlAction::cancelRun:
@@ -128,20 +85,75 @@ void MainComponent::buttonClicked (juce::Button* button)
             break;
 
         case ControlAction::showInFolder:
-            if (const auto row = getResultRow (control->index); row >= 0 && revealInFolder)
-                if (const auto& bundle = runReport.outcomes.getReference (row).bundlePath; bundle != juce::File())
-                    revealInFolder (bundle);
+            showInFolder (control->index);
             break;
     }
+}
+
+void MainComponent::toggleFormat (int formatIndex)
+{
+    auto& flag = selected[(size_t) formatIndex];
+    flag = ! flag;
+    showRows();
+    lookAgain();
+}
+
+void MainComponent::pressInstall()
+{
+    // A run with nothing to do would still end in the result view and hide the controls; say
+    // what is missing instead.
+    if (std::find (selected.begin(), selected.end(), true) == selected.end())
+    {
+        askedToSelectFirst = true;
+        setHint (selectFirstHint);
+        announce (selectFirstHint);
+        return;
+    }
+
+    installSelectedFormats();
+}
+
+void MainComponent::showInFolder (int formatIndex)
+{
+    if (const auto row = RunTexts::getResultRow (runReport, formatIndex); row >= 0 && revealInFolder)
+        if (const auto& bundle = runReport.outcomes.getReference (row).bundlePath; bundle != juce::File())
+            revealInFolder (bundle);
+}
+
+void MainComponent::setHint (const juce::String& text)
+{
+    hintLabel->setText (text, juce::dontSendNotification);
+}
+
+void MainComponent::openLicencePanel (juce::Component& tab)
+{
+    // The new panel replaces (and so destroys) any earlier one.
+    eulaPanel = std::make_unique<LicencePanel> (licenceText);
+    addAndMakeVisible (*eulaPanel);
+    eulaPanel->cover (getLocalBounds(), unit);
+    openedPanel (*eulaPanel, tab);
+}
+
+void MainComponent::openSupportPanel (juce::Component& tab)
+{
+    supportPanel = std::make_unique<SupportPanel>();
+    addAndMakeVisible (*supportPanel);
+    supportPanel->settingsFolderPath = session->getSetup().settingsFolder.getFullPathName();
+    supportPanel->settingsNotice = startNotice;
+    supportPanel->productName = productName;
+    supportPanel->productVersion = productVersion;
+    supportPanel->launchURL = launchURL;
+    supportPanel->cover (getLocalBounds(), unit);
+    openedPanel (*supportPanel, tab);
 }
 
 void MainComponent::buttonStateChanged (juce::Button* button)
 {
     // The request to select stays through INSTALL's own state changes (the pointer leaving it,
     // the flash after a quick click) until another button is pointed at or used.
-    if (button == installButton.get() && askedToSelectFirst)
+    if (button->getName() == "INSTALL" && askedToSelectFirst)
     {
-        hintLabel->setText (selectFirstHint, juce::dontSendNotification);
+        setHint (selectFirstHint);
         return;
     }
 
@@ -152,12 +164,15 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 
     if (! button->isMouseOver (false) && ! focused)
     {
-        hintLabel->setText ({}, juce::dontSendNotification);
+        setHint ({});
         return;
     }
 
-    if (const auto hint = getHint (*this, button->getName()))
-        hintLabel->setText (*hint, juce::dontSendNotification);
+    if (const auto hint = getHintText (button->getName()))
+        setHint (*hint);
+
+    // What the pointer is over may have changed on the disk since the last look.
+    lookAgain();
 }
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
@@ -166,14 +181,7 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     const auto changed = lowFlags ^ lastModifierFlags;
 
     if ((changed & juce::ModifierKeys::shiftModifier) != 0)
-    {
-        uninstallMode = (lowFlags & juce::ModifierKeys::shiftModifier) != 0;
-        repaint();
-
-        // INSTALL's title follows its caption.
-        if (auto* handler = installButton->getAccessibilityHandler())
-            handler->notifyAccessibilityEvent (juce::AccessibilityEvent::titleChanged);
-    }
+        setUninstallMode ((lowFlags & juce::ModifierKeys::shiftModifier) != 0);
 
     for (const auto flag : { (int) juce::ModifierKeys::ctrlModifier, (int) juce::ModifierKeys::altModifier, commandFlag })
         if ((changed & flag) != 0)

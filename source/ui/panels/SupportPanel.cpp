@@ -6,6 +6,8 @@
 #include "ui/style/Drawing.h"
 #include "ui/style/Palette.h"
 
+#include <tuple>
+
 namespace
 {
     // In layout units.
@@ -17,7 +19,6 @@ namespace
     constexpr UnitRect aboutTextBox { 10.0f, 65.0f, 80.0f, 30.0f };
     constexpr float sectionHeadingHeight = 5.0f;
     constexpr float textHeight = 3.0f;
-    constexpr float buttonCorner = 1.0f;
     constexpr float iconInset = 2.0f;
     constexpr float buttonTextOffset = 12.0f; // from the button's left edge
     constexpr float buttonTextWidth = 70.0f;
@@ -41,17 +42,10 @@ namespace
         g.drawFittedText (text, box, juce::Justification::topLeft, fittedTextMaxLines, 0.0f);
     }
 
-    /** A section's button face, its picture and its text beside it. */
-    void drawSectionButton (juce::Graphics& g, const juce::Button& button, juce::Drawable* icon,
-                            const juce::String& text, float unit)
+    /** The text beside a section's button. */
+    void drawSectionText (juce::Graphics& g, const juce::Button& button, const juce::String& text, float unit)
     {
         const auto bounds = button.getBounds().toFloat();
-
-        g.setColour (Faces::getFaceColour (button));
-        g.fillRoundedRectangle (bounds, buttonCorner * unit);
-
-        if (icon != nullptr)
-            icon->drawWithin (g, bounds.reduced (iconInset * unit), juce::RectanglePlacement::centred, 1.0f);
 
         g.setColour (Palette::grey);
         g.setFont (textHeight * unit);
@@ -68,11 +62,14 @@ const juce::String SupportPanel::rightsNotice =
 SupportPanel::SupportPanel()
     : OverlayPanel ("Support")
 {
-    discordIcon = Faces::createIcon ("icon_discord_svg");
-    mailIcon = Faces::createIcon ("icon_mail_svg");
-
-    discordButton = PanelParts::createTransparentButton (*this, "DISCORD", *this);
-    mailButton = PanelParts::createTransparentButton (*this, "MAIL", *this);
+    for (auto [button, name, icon] : { std::make_tuple (&discordButton, "DISCORD", "icon_discord_svg"),
+                                       std::make_tuple (&mailButton, "MAIL", "icon_mail_svg") })
+    {
+        *button = std::make_unique<FaceButton> (*this, name, FaceButton::Style::picture);
+        (*button)->icon = Faces::createIcon (icon);
+        (*button)->iconInset = iconInset;
+        addAndMakeVisible (**button);
+    }
 
     discordButton->setTitle ("Discord chat");
     discordButton->setDescription (discordText);
@@ -104,12 +101,12 @@ void SupportPanel::paint (juce::Graphics& g)
     g.setColour (Palette::white);
     g.setFont (sectionHeadingHeight * unit);
     drawHeading (g, "DISCORD", discordHeadingBox, unit);
-    drawSectionButton (g, *discordButton, discordIcon.get(), discordText, unit);
+    drawSectionText (g, *discordButton, discordText, unit);
 
     g.setColour (Palette::white);
     g.setFont (sectionHeadingHeight * unit);
     drawHeading (g, "E-MAIL", mailHeadingBox, unit);
-    drawSectionButton (g, *mailButton, mailIcon.get(), mailText, unit);
+    drawSectionText (g, *mailButton, mailText, unit);
 
     g.setColour (Palette::grey);
     g.setFont (textHeight * unit);
@@ -122,7 +119,9 @@ void SupportPanel::paint (juce::Graphics& g)
 void SupportPanel::resized()
 {
     placeCloseButton();
+    discordButton->unit = unit;
     discordButton->setBounds (discordButtonBounds.toPixels (unit));
+    mailButton->unit = unit;
     mailButton->setBounds (mailButtonBounds.toPixels (unit));
     aboutText->setBounds (aboutTextBox.toPixels (unit));
 }

@@ -3,6 +3,7 @@
 
 #include "ui/panels/OverlayPanel.h"
 #include "ui/panels/PanelParts.h"
+#include "ui/widgets/FaceButton.h"
 
 /**
     Covers the main component with three sections: the community chat, the support e-mail and
@@ -29,10 +30,8 @@ public:
     juce::String settingsNotice; // why this start ignored the settings file, as a sentence; usually empty
     juce::String productName;
     juce::String productVersion;
-    std::unique_ptr<TransparentButton> mailButton;
-    std::unique_ptr<TransparentButton> discordButton;
-    std::unique_ptr<juce::Drawable> discordIcon;
-    std::unique_ptr<juce::Drawable> mailIcon;
+    std::unique_ptr<FaceButton> mailButton;
+    std::unique_ptr<FaceButton> discordButton;
 
     /** The painted about text, for screen readers and the keyboard: a read-only text field. */
     std::unique_ptr<ReadableText> aboutText;

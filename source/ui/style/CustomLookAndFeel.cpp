@@ -1,5 +1,6 @@
 #include "ui/style/CustomLookAndFeel.h"
 
+#include "ui/style/Drawing.h"
 #include "ui/style/Palette.h"
 
 #include <BinaryData.h>
@@ -67,4 +68,46 @@ void CustomLookAndFeel::positionComboBoxText (juce::ComboBox& box, juce::Label& 
     label.setBounds (1, 1, box.getWidth(), box.getHeight() - 2);
     label.setFont (getComboBoxFont (box));
     label.setJustificationType (juce::Justification::centred);
+}
+
+void CustomLookAndFeel::drawFaceButton (juce::Graphics& g, const FaceButton& button)
+{
+    const auto bounds = button.getLocalBounds().toFloat();
+    const auto u = button.unit;
+    const auto pressed = button.isMouseButtonDown();
+    const auto enabled = button.isEnabled();
+    auto textColour = Palette::panel;
+
+    switch (button.style)
+    {
+        case FaceButton::Style::picture:
+        case FaceButton::Style::word:
+            g.setColour (Faces::getFaceColour (button));
+            break;
+
+        case FaceButton::Style::faintWord:
+        case FaceButton::Style::faintWordLit:
+        {
+            // Faint until pressed; one that lights up does so under the pointer, and its word
+            // fades once it can no longer be pressed.
+            const auto lit = button.style == FaceButton::Style::faintWordLit && button.isMouseOver() && enabled;
+            g.setColour (pressed ? Palette::green : Palette::grey.withAlpha (lit ? Faces::alphaIdleRow : Faces::alphaFaint));
+            textColour = pressed ? Palette::panel : Palette::grey.withAlpha (enabled ? (juce::uint8) 255 : Faces::alphaHalf);
+            break;
+        }
+    }
+
+    g.fillRoundedRectangle (bounds, Faces::cornerSize * u);
+
+    if (button.style == FaceButton::Style::picture)
+    {
+        if (button.icon != nullptr)
+            button.icon->drawWithin (g, bounds.reduced (button.iconInset * u), juce::RectanglePlacement::centred, 1.0f);
+
+        return;
+    }
+
+    g.setColour (textColour);
+    g.setFont (juce::Font (regularTypeface).withHeight (button.textHeight * u));
+    g.drawText (button.getButtonText(), bounds, juce::Justification::centred, true);
 }

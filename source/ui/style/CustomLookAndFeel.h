@@ -1,9 +1,13 @@
-// The installer's look-and-feel: embedded typefaces, palette colours and a plain combo box.
+// The installer's look-and-feel: embedded typefaces, palette colours, the buttons' faces and a plain
+// combo box.
 #pragma once
+
+#include "ui/widgets/FaceButton.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-class CustomLookAndFeel final : public juce::LookAndFeel_V4
+class CustomLookAndFeel final : public juce::LookAndFeel_V4,
+                                public FaceButton::LookAndFeelMethods
 {
 public:
     CustomLookAndFeel();
@@ -13,6 +17,7 @@ public:
     juce::Font getPopupMenuFont() override;
     void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown,
                        int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox&) override;
+    void drawFaceButton (juce::Graphics&, const FaceButton&) override;
     juce::Font getComboBoxFont (juce::ComboBox&) override;
     void positionComboBoxText (juce::ComboBox&, juce::Label&) override;
 

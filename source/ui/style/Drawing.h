@@ -20,6 +20,11 @@ namespace Faces
     /** Alphas of the palette colours on faces and faint texts. */
     constexpr juce::uint8 alphaHovered = 191;
     constexpr juce::uint8 alphaHalf = 128;
+    constexpr juce::uint8 alphaFaint = 26;
+    constexpr juce::uint8 alphaIdleRow = 89;
+
+    /** The corners of every face, in layout units. */
+    constexpr float cornerSize = 1.0f;
 
     /** The picture of that resource name, drawn in the panel colour: its opaque black is replaced.
         Nothing for a name the resources do not hold. */

@@ -13,7 +13,7 @@
     for a toggle, whether it is checked. Space, Return and a screen reader's press all go to the
     listener's buttonClicked at once, exactly as a mouse click does.
 */
-class TransparentButton final : public juce::TextButton
+class TransparentButton : public juce::TextButton
 {
 public:
     /** Made with an empty name; the listener is the one its clicks go to. */

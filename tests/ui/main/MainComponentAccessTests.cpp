@@ -1,6 +1,7 @@
 // The main component as the keyboard and screen readers reach it: through JUCE's accessibility
 // handlers and through keys typed into its window.
 #include "ui/main/DesktopPointer.h"
+#include "ui/main/MessagePump.h"
 #include "ui/main/TestLocations.h"
 #include "ui/panels/LicenceText.h"
 #include "ui/main/MainComponent.h"
@@ -53,8 +54,8 @@ protected:
     void SetUp() override
     {
         component = std::make_unique<MainComponent> (locations);
-        component->launchURL = [this] (const juce::URL& url) { launched.add (url.toString (true)); };
-        component->announce = [this] (const juce::String& text) { announced.add (text); };
+        component->setURLLauncher ([this] (const juce::URL& url) { launched.add (url.toString (true)); });
+        component->setAnnouncer ([this] (const juce::String& text) { announced.add (text); });
 
         host.setWantsKeyboardFocus (true);
         host.setSize (component->getWidth(), component->getHeight());
@@ -128,7 +129,7 @@ TEST_F (MainComponentAccessTest, everyControlHasItsTitleRoleAndHelpAndTabVisitsT
         { "INSTALL", "Install", Role::button, "Click to install selected. Shift-click to uninstall selected" },
     };
 
-    EXPECT_EQ (component->hintLabel->getText(), "1.1.0");
+    EXPECT_EQ (component->getHintLine().getText(), "1.1.0");
 
     for (const auto& control : expected)
     {
@@ -140,7 +141,7 @@ TEST_F (MainComponentAccessTest, everyControlHasItsTitleRoleAndHelpAndTabVisitsT
         EXPECT_EQ (handler.getRole(), control.role) << control.name;
         EXPECT_EQ (handler.getHelp(), control.help) << control.name;
         EXPECT_TRUE (handler.getCurrentState().isFocused()) << control.name;
-        EXPECT_EQ (component->hintLabel->getText(), control.help) << "focus on " << control.name;
+        EXPECT_EQ (component->getHintLine().getText(), control.help) << "focus on " << control.name;
     }
 
     // Around again, and back.
@@ -158,6 +159,10 @@ TEST_F (MainComponentAccessTest, everyControlAndReadableTextHasAPlaceOfItsOwnInT
 
     for (auto* child : component->getChildren())
     {
+        // The views only paint; screen readers read them through the readable texts.
+        if (dynamic_cast<PaintedView*> (child) != nullptr)
+            continue;
+
         const auto place = child->getExplicitFocusOrder();
         EXPECT_GT (place, 0) << "child " << component->getIndexOfChildComponent (child) << " " << child->getName();
         EXPECT_TRUE (places.insert (place).second) << "place " << place << " is taken twice";
@@ -172,17 +177,19 @@ TEST_F (MainComponentAccessTest, aFormatIsAToggleCheckedWhenSelectedAndDescribed
     const auto vst3Module = folder / "Common Files/VST3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3";
     ASSERT_TRUE (vst3Module.getParentDirectory().createDirectory());
     ASSERT_TRUE (modules.getChildFile ("module-4.0.1.0.dll").copyFileTo (vst3Module));
+    ASSERT_TRUE (lookAgainUntil (*component, [this] { return component->isBundlePresent (0); }));
 
-    auto& vst3 = handlerOf (*component->formatButtons[0]);
-    auto& clap = handlerOf (*component->formatButtons[1]);
+    auto& vst3 = handlerOf (component->getControl ("VST3"));
+    auto& clap = handlerOf (component->getControl ("CLAP"));
 
     EXPECT_EQ (vst3.getDescription(), "v4.0.1.0 NEEDS UPDATE");
     EXPECT_EQ (clap.getDescription(), "NOT INSTALLED");
     EXPECT_EQ (vst3.getHelp(), "Select to update VST3 to 4.0.2");
 
-    // Worked out when asked: the disk changes, so does the description.
+    // The disk changes; the description follows the next look.
     ASSERT_TRUE ((folder / "Common Files/CLAP").createDirectory());
     ASSERT_TRUE (modules.getChildFile ("module-4.0.2.0.dll").copyFileTo (folder / "Common Files/CLAP/Morvane4.clap"));
+    ASSERT_TRUE (lookAgainUntil (*component, [this] { return component->isBundlePresent (1); }));
     EXPECT_EQ (clap.getDescription(), "v4.0.2.0 INSTALLED");
 
     EXPECT_TRUE (clap.getCurrentState().isCheckable());
@@ -190,28 +197,28 @@ TEST_F (MainComponentAccessTest, aFormatIsAToggleCheckedWhenSelectedAndDescribed
 
     // The screen reader's press and toggle act as a click: the selection flips.
     clap.getActions().invoke (juce::AccessibilityActionType::press);
-    EXPECT_TRUE (component->selected[1]);
+    EXPECT_TRUE (component->getSelection()[1]);
     EXPECT_TRUE (clap.getCurrentState().isChecked());
 
     clap.getActions().invoke (juce::AccessibilityActionType::toggle);
-    EXPECT_FALSE (component->selected[1]);
+    EXPECT_FALSE (component->getSelection()[1]);
     EXPECT_FALSE (clap.getCurrentState().isChecked());
 
-    handlerOf (*component->selectAllButton).getActions().invoke (juce::AccessibilityActionType::press);
+    handlerOf (component->getControl ("SELECT_ALL")).getActions().invoke (juce::AccessibilityActionType::press);
     EXPECT_TRUE (vst3.getCurrentState().isChecked());
     EXPECT_TRUE (clap.getCurrentState().isChecked());
 }
 
 TEST_F (MainComponentAccessTest, theProductIsReadableAndTheOutcomeOnlyAfterARun)
 {
-    auto& product = handlerOf (*component->productText);
+    auto& product = handlerOf (*component->findPart ("PRODUCT_LINE"));
     EXPECT_EQ (product.getRole(), Role::staticText);
     EXPECT_EQ (product.getTitle(), "Morvane4, version 4.0.2 for Windows");
     ASSERT_NE (product.getTextInterface(), nullptr);
     EXPECT_EQ (product.getTextInterface()->getAllText(), product.getTitle());
     EXPECT_TRUE (product.getTextInterface()->isReadOnly());
 
-    EXPECT_FALSE (component->outcomeText->isVisible());
+    EXPECT_FALSE (component->findPart ("OUTCOME")->isVisible());
 
     RunReport failed;
     failed.outcomes.add ({ 0, true, {}, {}, false });
@@ -221,8 +228,8 @@ TEST_F (MainComponentAccessTest, theProductIsReadableAndTheOutcomeOnlyAfterARun)
 
     const auto lines = failed.getFailureLines();
     ASSERT_EQ (lines.size(), 2);
-    EXPECT_TRUE (component->outcomeText->isVisible());
-    EXPECT_EQ (handlerOf (*component->outcomeText).getTitle(), lines.joinIntoString ("\n"));
+    EXPECT_TRUE (component->findPart ("OUTCOME")->isVisible());
+    EXPECT_EQ (handlerOf (*component->findPart ("OUTCOME")).getTitle(), lines.joinIntoString ("\n"));
     EXPECT_EQ (announced, juce::StringArray (lines.joinIntoString ("\n")));
 }
 
@@ -234,19 +241,19 @@ TEST_F (MainComponentAccessTest, spaceAndReturnPressTheFocusedControl)
     pointer->type (shiftTab);
     EXPECT_EQ (focusedName(), "INSTALL");
     pointer->type (returnKey);
-    EXPECT_FALSE (component->runFinished);
+    EXPECT_FALSE (component->isRunFinished());
     EXPECT_EQ (announced, juce::StringArray ("Select one or more formats first"));
-    EXPECT_EQ (component->hintLabel->getText(), announced[0]);
+    EXPECT_EQ (component->getHintLine().getText(), announced[0]);
 
     tabTo ("VST3");
     pointer->type (space);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, false, false }));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, false, false }));
     pointer->type (returnKey);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { false, false, false }));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { false, false, false }));
 
     tabTo ("SELECT_ALL");
     pointer->type (space);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, true, true }));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, true, true }));
 
     tabTo ("WEBSITE");
     pointer->type (returnKey);
@@ -275,16 +282,16 @@ TEST_F (MainComponentAccessTest, aPanelKeepsTabAmongItsControlsAndEscapeGivesThe
         pointer->type (returnKey);
 
         auto* panel = component->getChildren().getLast();
-        ASSERT_TRUE (panel == component->eulaPanel.get() || panel == component->supportPanel.get()) << c.tab;
+        ASSERT_TRUE (panel == component->getLicencePanel() || panel == component->getSupportPanel()) << c.tab;
         EXPECT_EQ (focusedName(), c.firstFocused) << c.tab;
 
         // Its text is a readable text field.
-        const auto isLicence = panel == component->eulaPanel.get();
-        auto& text = handlerOf (isLicence ? (juce::Component&) *component->eulaPanel->editor : *component->supportPanel->aboutText);
+        const auto isLicence = panel == component->getLicencePanel();
+        auto& text = handlerOf (isLicence ? (juce::Component&) *component->getLicencePanel()->editor : *component->getSupportPanel()->aboutText);
         EXPECT_EQ (text.getRole(), Role::editableText);
         EXPECT_EQ (text.getTitle(), c.textTitle);
         ASSERT_NE (text.getTextInterface(), nullptr);
-        EXPECT_EQ (text.getTextInterface()->getAllText(), isLicence ? licenceText : component->supportPanel->getAboutText());
+        EXPECT_EQ (text.getTextInterface()->getAllText(), isLicence ? licenceText : component->getSupportPanel()->getAboutText());
 
         // Around the panel's controls and only them; the focused one has the outline.
         juce::StringArray visited;
@@ -303,12 +310,12 @@ TEST_F (MainComponentAccessTest, aPanelKeepsTabAmongItsControlsAndEscapeGivesThe
         EXPECT_EQ (focusedName(), c.firstFocused) << c.tab << ": the round ends where it began";
 
         // The covered controls are out of a screen reader's reach while the panel is open.
-        EXPECT_EQ (component->formatButtons[0]->getAccessibilityHandler(), nullptr);
+        EXPECT_EQ (component->getControl (formatNames[0]).getAccessibilityHandler(), nullptr);
 
         pointer->type (escape);
         EXPECT_EQ (panel->getParentComponent(), nullptr) << c.tab;
         EXPECT_EQ (focusedName(), c.tab);
-        EXPECT_NE (component->formatButtons[0]->getAccessibilityHandler(), nullptr);
+        EXPECT_NE (component->getControl (formatNames[0]).getAccessibilityHandler(), nullptr);
     }
 }
 
@@ -324,10 +331,10 @@ TEST_F (MainComponentAccessTest, anInstallAndAShiftUninstallRunFromTheKeyboardAr
     pointer->type (returnKey);
     component->waitForRun();
 
-    EXPECT_TRUE (component->runFinished);
+    EXPECT_TRUE (component->isRunFinished());
     EXPECT_TRUE (bundle.existsAsFile());
     EXPECT_EQ (announced, juce::StringArray ("Success"));
-    EXPECT_EQ (handlerOf (*component->outcomeText).getTitle(), "Success");
+    EXPECT_EQ (handlerOf (*component->findPart ("OUTCOME")).getTitle(), "Success");
 
     // The next start: CLAP begins selected; shift held while pressing INSTALL uninstalls.
     pointer.reset();
@@ -336,14 +343,14 @@ TEST_F (MainComponentAccessTest, anInstallAndAShiftUninstallRunFromTheKeyboardAr
     SetUp();
 
     tabTo ("INSTALL");
-    EXPECT_EQ (handlerOf (*component->installButton).getTitle(), "Install");
+    EXPECT_EQ (handlerOf (component->getControl ("INSTALL")).getTitle(), "Install");
     pointer->holdShift (true);
-    EXPECT_EQ (handlerOf (*component->installButton).getTitle(), "Uninstall");
+    EXPECT_EQ (handlerOf (component->getControl ("INSTALL")).getTitle(), "Uninstall");
     pointer->type (juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0));
     pointer->holdShift (false);
     component->waitForRun();
 
-    EXPECT_TRUE (component->runReport.uninstall);
+    EXPECT_TRUE (component->getRunReport().uninstall);
     EXPECT_FALSE (bundle.exists());
     EXPECT_EQ (announced, juce::StringArray ("Success"));
 }
@@ -358,10 +365,10 @@ TEST_F (MainComponentAccessTest, theFocusOutlineShowsOnlyAfterAKeyAndAMousePress
     pointer.reset();
     component.reset();
     SetUp();
-    ASSERT_TRUE (component->selected[1]);
+    ASSERT_TRUE (component->getSelection()[1]);
 
-    auto& vst3 = *component->formatButtons[0];
-    auto& clap = *component->formatButtons[1];
+    auto& vst3 = component->getControl ("VST3");
+    auto& clap = component->getControl ("CLAP");
 
     // A mouse click gives the focus but shows no outline, as without a keyboard.
     pointer->clickOn (vst3);

@@ -13,11 +13,11 @@ namespace
 
     bool anyInstallControlVisible (const MainComponent& component)
     {
-        for (const auto& button : component.formatButtons)
-            if (button->isVisible())
+        for (const auto& name : formatNames)
+            if (component.getControl (name).isVisible())
                 return true;
 
-        return component.installButton->isVisible() || component.selectAllButton->isVisible();
+        return component.getControl ("INSTALL").isVisible() || component.getControl ("SELECT_ALL").isVisible();
     }
 } // namespace
 
@@ -28,35 +28,35 @@ class MainComponentInstallTest : public TestLocationsFixture
 TEST_F (MainComponentInstallTest, installsTheSelectedFormatsAndShowsTheirVersions)
 {
     MainComponent component (locations);
-    component.selected = { true, false, true };
+    component.setSelection ({ true, false, true });
 
     component.installSelectedFormats();
     component.waitForRun();
 
-    EXPECT_TRUE (component.runFinished);
-    EXPECT_TRUE (component.runReport.allSucceeded());
-    EXPECT_EQ (component.runReport.outcomes.size(), 2);
-    EXPECT_EQ (component.selected, (std::array<bool, numFormats> { false, false, false }));
+    EXPECT_TRUE (component.isRunFinished());
+    EXPECT_TRUE (component.getRunReport().allSucceeded());
+    EXPECT_EQ (component.getRunReport().outcomes.size(), 2);
+    EXPECT_EQ (component.getSelection(), (std::array<bool, numFormats> { false, false, false }));
     EXPECT_FALSE (anyInstallControlVisible (component));
-    EXPECT_TRUE (component.tabButtons[0]->isVisible());
+    EXPECT_TRUE (component.getControl (mainControls[0].name).isVisible());
 
     // The carried modules are of version 4.0.2.0.
-    EXPECT_EQ (component.detectInstallState (0).statusText, "v4.0.2.0 INSTALLED");
-    EXPECT_EQ (component.detectInstallState (1).statusText, "NOT INSTALLED");
-    EXPECT_EQ (component.detectInstallState (2).statusText, "v4.0.2.0 INSTALLED");
+    EXPECT_EQ (component.getShownStatus (0).statusText, "v4.0.2.0 INSTALLED");
+    EXPECT_EQ (component.getShownStatus (1).statusText, "NOT INSTALLED");
+    EXPECT_EQ (component.getShownStatus (2).statusText, "v4.0.2.0 INSTALLED");
 }
 
 TEST_F (MainComponentInstallTest, aRunWithNothingSelectedSucceedsAndChangesNothing)
 {
     MainComponent component (locations);
-    component.selected = { false, false, false };
+    component.setSelection ({ false, false, false });
 
     component.installSelectedFormats();
     component.waitForRun();
 
-    EXPECT_TRUE (component.runFinished);
-    EXPECT_TRUE (component.runReport.allSucceeded());
-    EXPECT_TRUE (component.runReport.getFailureLines().isEmpty());
+    EXPECT_TRUE (component.isRunFinished());
+    EXPECT_TRUE (component.getRunReport().allSucceeded());
+    EXPECT_TRUE (component.getRunReport().getFailureLines().isEmpty());
     EXPECT_FALSE (anyInstallControlVisible (component));
     EXPECT_FALSE ((folder / "Common Files").exists());
 }
@@ -64,20 +64,20 @@ TEST_F (MainComponentInstallTest, aRunWithNothingSelectedSucceedsAndChangesNothi
 TEST_F (MainComponentInstallTest, aFailedFormatIsReportedAndTheOthersStillRun)
 {
     (folder / "in the way").create();
+    locations.defaultInstallFolders[0] = folder / "in the way/VST3";
     MainComponent component (locations);
-    component.installFolders[0] = folder / "in the way/VST3";
-    component.selected = { true, true, false };
+    component.setSelection ({ true, true, false });
 
     component.installSelectedFormats();
     component.waitForRun();
 
-    EXPECT_TRUE (component.runFinished);
-    EXPECT_FALSE (component.runReport.allSucceeded());
-    EXPECT_EQ (component.runReport.getFailureLines(),
+    EXPECT_TRUE (component.isRunFinished());
+    EXPECT_FALSE (component.getRunReport().allSucceeded());
+    EXPECT_EQ (component.getRunReport().getFailureLines(),
                juce::StringArray ("VST3 not installed: the folder cannot be created. Nothing was changed."));
-    EXPECT_EQ (component.selected, (std::array<bool, numFormats> { false, false, false }));
+    EXPECT_EQ (component.getSelection(), (std::array<bool, numFormats> { false, false, false }));
     EXPECT_FALSE (anyInstallControlVisible (component));
-    EXPECT_EQ (component.detectInstallState (1).state, InstallState::Installed);
+    EXPECT_EQ (component.getShownStatus (1).state, InstallState::Installed);
 }
 
 TEST_F (MainComponentInstallTest, uninstallRemovesOnlyTheSelectedBundles)
@@ -89,17 +89,17 @@ TEST_F (MainComponentInstallTest, uninstallRemovesOnlyTheSelectedBundles)
 
     ASSERT_TRUE (modulesFolder.getChildFile ("module-4.0.2.0.dll").copyFileTo (folder / "Common Files/CLAP/Morvane4.clap"));
     MainComponent component (locations);
-    ASSERT_EQ (component.selected, (std::array<bool, numFormats> { true, true, true }));
-    component.selected[1] = false;
-    component.uninstallMode = true;
+    ASSERT_EQ (component.getSelection(), (std::array<bool, numFormats> { true, true, true }));
+    component.setSelection ({ true, false, true });
+    component.setUninstallMode (true);
 
     component.installSelectedFormats();
     component.waitForRun();
 
-    EXPECT_TRUE (component.runReport.allSucceeded());
-    EXPECT_EQ (component.detectInstallState (0).statusText, "NOT INSTALLED");
-    EXPECT_EQ (component.detectInstallState (1).statusText, "v4.0.2.0 INSTALLED");
-    EXPECT_EQ (component.detectInstallState (2).statusText, "NOT INSTALLED");
+    EXPECT_TRUE (component.getRunReport().allSucceeded());
+    EXPECT_EQ (component.getShownStatus (0).statusText, "NOT INSTALLED");
+    EXPECT_EQ (component.getShownStatus (1).statusText, "v4.0.2.0 INSTALLED");
+    EXPECT_EQ (component.getShownStatus (2).statusText, "NOT INSTALLED");
     EXPECT_TRUE ((folder / "Common Files/VST3").isDirectory());
 }
 
@@ -111,12 +111,12 @@ TEST_F (MainComponentInstallTest, detectsEachFormatInItsOwnFolder)
     (folder / "Common Files/CLAP").createDirectory();
     ASSERT_TRUE (modulesFolder.getChildFile ("module-4.0.10.0.dll").copyFileTo (folder / "Common Files/CLAP/Morvane4.clap"));
 
-    const MainComponent component (locations);
+    MainComponent component (locations);
 
-    EXPECT_EQ (component.detectInstallState (0).statusText, "v4.0.1.0 NEEDS UPDATE");
-    EXPECT_EQ (component.detectInstallState (0).state, InstallState::NeedsUpdate);
-    EXPECT_EQ (component.detectInstallState (1).statusText, "v4.0.10.0 INSTALLED");
-    EXPECT_EQ (component.detectInstallState (2).statusText, "NOT INSTALLED");
+    EXPECT_EQ (component.getShownStatus (0).statusText, "v4.0.1.0 NEEDS UPDATE");
+    EXPECT_EQ (component.getShownStatus (0).state, InstallState::NeedsUpdate);
+    EXPECT_EQ (component.getShownStatus (1).statusText, "v4.0.10.0 INSTALLED");
+    EXPECT_EQ (component.getShownStatus (2).statusText, "NOT INSTALLED");
 }
 
 TEST_F (MainComponentInstallTest, takesTheInstallFoldersFromTheSettingsFile)
@@ -126,8 +126,8 @@ TEST_F (MainComponentInstallTest, takesTheInstallFoldersFromTheSettingsFile)
     // First start with the maker's folder present: the defaults are written.
     (folder / "ProgramData/Tarnwick").createDirectory();
     {
-        const MainComponent component (locations);
-        EXPECT_EQ (component.installFolders[0], locations.defaultInstallFolders[0]);
+        MainComponent component (locations);
+        EXPECT_EQ (component.getSession().getSetup().installFolders[0], locations.defaultInstallFolders[0]);
     }
     ASSERT_TRUE (settingsFile.existsAsFile());
     EXPECT_TRUE (settingsFile.loadFileAsString().contains ("VST3_Path=\"" + locations.defaultInstallFolders[0].getFullPathName() + "\""));
@@ -139,11 +139,11 @@ TEST_F (MainComponentInstallTest, takesTheInstallFoldersFromTheSettingsFile)
     xml->setAttribute ("CLAP_Path", "");
     ASSERT_TRUE (xml->writeTo (settingsFile));
 
-    const MainComponent component (locations);
-    EXPECT_EQ (component.installFolders[0], folder / "Elsewhere/VST3");
+    MainComponent component (locations);
+    EXPECT_EQ (component.getSession().getSetup().installFolders[0], folder / "Elsewhere/VST3");
     EXPECT_TRUE ((folder / "Elsewhere/VST3").isDirectory());
-    EXPECT_EQ (component.installFolders[1], locations.defaultInstallFolders[1]);
-    EXPECT_EQ (component.installFolders[2], locations.defaultInstallFolders[2]);
+    EXPECT_EQ (component.getSession().getSetup().installFolders[1], locations.defaultInstallFolders[1]);
+    EXPECT_EQ (component.getSession().getSetup().installFolders[2], locations.defaultInstallFolders[2]);
 }
 
 //==============================================================================
@@ -170,7 +170,7 @@ protected:
     void start()
     {
         component = std::make_unique<MainComponent> (locations);
-        component->announce = [this] (const juce::String& text) { announced.add (text); };
+        component->setAnnouncer ([this] (const juce::String& text) { announced.add (text); });
         pointer = std::make_unique<DesktopPointer> (*component);
     }
 
@@ -180,20 +180,16 @@ protected:
         component.reset();
     }
 
-    juce::String hint() const { return component->hintLabel->getText(); }
+    juce::String hint() const { return component->getHintLine().getText(); }
 
     juce::File bundleOf (int formatIndex) const
     {
-        return getBundlePath (component->installFolders[(size_t) formatIndex], "Morvane4", formatIndex);
+        return getBundlePath (component->getSession().getSetup().installFolders[(size_t) formatIndex], "Morvane4", formatIndex);
     }
 
     juce::TextButton& tab (const char* name)
     {
-        for (auto& button : component->tabButtons)
-            if (button->getName() == name)
-                return *button;
-
-        throw std::runtime_error ("no tab");
+        return component->getControl (name);
     }
 
     juce::StringArray tabOrder() const
@@ -220,25 +216,25 @@ TEST_F (MainComponentRunTest, aSlowRunShowsItsProgressTheWindowAnswersAndClosing
     WriteGate gate;
     // However the test ends, the workers are let go and waited for before the gate goes.
     const EndRunBefore endRun { gate, *component };
-    component->selected = { true, true, true };
+    component->setSelection ({ true, true, true });
     component->installSelectedFormats();
     ASSERT_TRUE (gate.waitUntilReached());
 
     // The click has returned while the run works: the progress view, INSTALL out of use.
     ASSERT_TRUE (component->isRunWorking());
-    EXPECT_FALSE (component->runFinished);
-    EXPECT_TRUE (component->cancelButton->isShowing());
-    EXPECT_FALSE (component->installButton->isEnabled());
-    EXPECT_FALSE (component->selectAllButton->isShowing());
+    EXPECT_FALSE (component->isRunFinished());
+    EXPECT_TRUE (component->getControl ("CANCEL").isShowing());
+    EXPECT_FALSE (component->getControl ("INSTALL").isEnabled());
+    EXPECT_FALSE (component->getControl ("SELECT_ALL").isShowing());
     EXPECT_EQ (tabOrder(), juce::StringArray ("CANCEL", "EULA", "MANUAL", "WEBSITE", "SUPPORT"));
 
     int unpacking = 0;
 
     for (int i = 0; i < numFormats; ++i)
     {
-        EXPECT_FALSE (component->formatButtons[(size_t) i]->isShowing());
+        EXPECT_FALSE (component->getControl (formatNames[(size_t) i]).isShowing());
 
-        auto& readout = *component->progressReadouts[(size_t) i];
+        auto& readout = *component->findPart ("PROGRESS_" + formatNames[i]);
         auto* handler = readout.getAccessibilityHandler();
         ASSERT_NE (handler, nullptr);
         EXPECT_TRUE (readout.isShowing());
@@ -261,7 +257,7 @@ TEST_F (MainComponentRunTest, aSlowRunShowsItsProgressTheWindowAnswersAndClosing
     // The window answers: a hover changes the hint line.
     pointer->moveToCentreOf (tab ("EULA"));
     EXPECT_EQ (hint(), "Click to read End-User License Agreement");
-    pointer->moveToCentreOf (*component->cancelButton);
+    pointer->moveToCentreOf (component->getControl ("CANCEL"));
     EXPECT_EQ (hint(), "Click to stop: formats not yet written stay as they were");
 
     // Closing cancels, says so, and closes only once every format is whole.
@@ -273,7 +269,7 @@ TEST_F (MainComponentRunTest, aSlowRunShowsItsProgressTheWindowAnswersAndClosing
     gate.open();
     ASSERT_TRUE (dispatchMessagesUntil ([&closed] { return closed; }));
 
-    EXPECT_TRUE (component->runFinished);
+    EXPECT_TRUE (component->isRunFinished());
     EXPECT_FALSE (component->isRunWorking());
     EXPECT_EQ (oldClap.loadFileAsString(), "the old version");
 
@@ -282,7 +278,7 @@ TEST_F (MainComponentRunTest, aSlowRunShowsItsProgressTheWindowAnswersAndClosing
         EXPECT_EQ (component->getResultLine (i), formatNames[i] + " not installed: cancelled. Nothing was changed.");
 
         // Nothing half-written, nothing left beside the bundles.
-        const auto installFolder = component->installFolders[(size_t) i];
+        const auto installFolder = component->getSession().getSetup().installFolders[(size_t) i];
         const auto children = installFolder.findChildFiles (juce::File::findFilesAndDirectories, false, "*");
         EXPECT_EQ (children.size(), i == 1 ? 1 : 0) << installFolder.getFullPathName();
     }
@@ -317,30 +313,26 @@ TEST_F (MainComponentRunTest, theResultViewHasALinePerTouchedFormatAndAShowInFol
     {
         const auto clap = folder / "Common Files/CLAP/Morvane4.clap";
         ASSERT_TRUE (clap.create().wasOk());
+        ASSERT_TRUE ((folder / "in the way").create().wasOk());
+        locations.defaultInstallFolders[0] = c.vst3FolderBlocked ? folder / "in the way/VST3" : makeTestLocations (folder).defaultInstallFolders[0];
         start();
 
-        if (c.vst3FolderBlocked)
-        {
-            ASSERT_TRUE ((folder / "in the way").create().wasOk());
-            component->installFolders[0] = folder / "in the way/VST3";
-        }
-
-        component->selected = c.selection;
-        component->uninstallMode = c.uninstall;
+        component->setSelection (c.selection);
+        component->setUninstallMode (c.uninstall);
         component->installSelectedFormats();
-        ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->runFinished; })) << c.name;
+        ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->isRunFinished(); })) << c.name;
 
         for (int i = 0; i < numFormats; ++i)
         {
             const auto index = (size_t) i;
             const auto expected = juce::String (c.lines[index]).replace ("@", bundleOf (i).getFullPathName());
             EXPECT_EQ (component->getResultLine (i), expected) << c.name << " " << i;
-            EXPECT_EQ (component->resultLineTexts[index]->isShowing(), expected.isNotEmpty()) << c.name << " " << i;
-            EXPECT_EQ (component->showInFolderButtons[index]->isShowing(), c.showButtons[index]) << c.name << " " << i;
+            EXPECT_EQ (component->findPart ("RESULT_" + formatNames[index])->isShowing(), expected.isNotEmpty()) << c.name << " " << i;
+            EXPECT_EQ (component->getControl ("SHOW_" + formatNames[index]).isShowing(), c.showButtons[index]) << c.name << " " << i;
 
             if (expected.isNotEmpty())
             {
-                EXPECT_EQ (component->resultLineTexts[index]->getAccessibilityHandler()->getTitle(), expected) << c.name;
+                EXPECT_EQ (component->findPart ("RESULT_" + formatNames[index])->getAccessibilityHandler()->getTitle(), expected) << c.name;
             }
         }
 
@@ -355,15 +347,15 @@ TEST_F (MainComponentRunTest, theResultViewHasALinePerTouchedFormatAndAShowInFol
 TEST_F (MainComponentRunTest, theShowInFolderButtonsAreNamedAndInTheTabOrderAfterTheirLines)
 {
     start();
-    component->selected = { true, false, true };
+    component->setSelection ({ true, false, true });
     component->installSelectedFormats();
-    ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->runFinished; }));
+    ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->isRunFinished(); }));
 
     EXPECT_EQ (tabOrder(), juce::StringArray ("SHOW_VST3", "SHOW_AAX", "EULA", "MANUAL", "WEBSITE", "SUPPORT"));
-    EXPECT_EQ (component->showInFolderButtons[0]->getAccessibilityHandler()->getTitle(), "Show VST3 in folder");
-    EXPECT_EQ (component->showInFolderButtons[2]->getAccessibilityHandler()->getTitle(), "Show AAX in folder");
-    EXPECT_LT (component->resultLineTexts[0]->getExplicitFocusOrder(), component->showInFolderButtons[0]->getExplicitFocusOrder());
-    EXPECT_LT (component->showInFolderButtons[0]->getExplicitFocusOrder(), component->resultLineTexts[2]->getExplicitFocusOrder());
+    EXPECT_EQ (component->getControl ("SHOW_" + formatNames[0]).getAccessibilityHandler()->getTitle(), "Show VST3 in folder");
+    EXPECT_EQ (component->getControl ("SHOW_" + formatNames[2]).getAccessibilityHandler()->getTitle(), "Show AAX in folder");
+    EXPECT_LT (component->findPart ("RESULT_" + formatNames[0])->getExplicitFocusOrder(), component->getControl ("SHOW_" + formatNames[0]).getExplicitFocusOrder());
+    EXPECT_LT (component->getControl ("SHOW_" + formatNames[0]).getExplicitFocusOrder(), component->findPart ("RESULT_" + formatNames[2])->getExplicitFocusOrder());
 }
 
 #if JUCE_LINUX
@@ -387,10 +379,10 @@ TEST_F (MainComponentRunTest, showInFolderRunsTheFileManagerWithTheBundlesPath)
     chmod (folder.get().getFullPathName().toRawUTF8(), 0777);
 
     start();
-    component->selected = { true, false, false };
+    component->setSelection ({ true, false, false });
     component->installSelectedFormats();
-    ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->runFinished; }));
-    pointer->clickOn (*component->showInFolderButtons[0]);
+    ASSERT_TRUE (dispatchMessagesUntil ([this] { return component->isRunFinished(); }));
+    pointer->clickOn (component->getControl ("SHOW_VST3"));
 
     // The file manager runs in a process of its own: wait for what it wrote.
     for (int i = 0; i < 500 && ! opened.existsAsFile(); ++i)

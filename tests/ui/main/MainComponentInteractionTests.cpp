@@ -1,4 +1,5 @@
 #include "ui/main/DesktopPointer.h"
+#include "ui/main/MessagePump.h"
 #include "ui/main/TestLocations.h"
 #include "ui/panels/LicenceText.h"
 #include "ui/main/MainComponent.h"
@@ -12,15 +13,14 @@ protected:
     void SetUp() override
     {
         component = std::make_unique<MainComponent> (locations);
-        component->launchURL = [this] (const juce::URL& url) { launched.add (url.toString (true)); };
+        component->setURLLauncher ([this] (const juce::URL& url) { launched.add (url.toString (true)); });
     }
 
     void click (juce::Button& button) { component->buttonClicked (&button); }
-    void click (const std::unique_ptr<juce::TextButton>& button) { click (*button); }
 
-    juce::TextButton& tab (const juce::String& name) { return *component->tabButtons[(size_t) findMainControl (name)->index]; }
+    juce::TextButton& tab (const juce::String& name) { return component->getControl (name); }
 
-    juce::String hint() const { return component->hintLabel->getText(); }
+    juce::String hint() const { return component->getHintLine().getText(); }
 
     template <typename Panel>
     int countChildren() const
@@ -45,38 +45,38 @@ TEST_F (MainComponentInteractionTest, aFormatClickedTwiceIsAsBefore)
     (folder / "Common Files/CLAP/Morvane4.clap").create();
     SetUp();
     const std::array<bool, numFormats> initial { false, true, false };
-    ASSERT_EQ (component->selected, initial);
+    ASSERT_EQ (component->getSelection(), initial);
 
     for (size_t i = 0; i < numFormats; ++i)
     {
-        click (component->formatButtons[i]);
-        EXPECT_EQ (component->selected[i], ! initial[i]) << formatNames[(int) i];
+        click (component->getControl (formatNames[i]));
+        EXPECT_EQ (component->getSelection()[i], ! initial[i]) << formatNames[(int) i];
 
         for (size_t other = 0; other < numFormats; ++other)
         {
             if (other != i)
             {
-                EXPECT_EQ (component->selected[other], initial[other]) << "clicking " << formatNames[(int) i];
+                EXPECT_EQ (component->getSelection()[other], initial[other]) << "clicking " << formatNames[(int) i];
             }
         }
 
-        click (component->formatButtons[i]);
-        EXPECT_EQ (component->selected, initial) << formatNames[(int) i];
+        click (component->getControl (formatNames[i]));
+        EXPECT_EQ (component->getSelection(), initial) << formatNames[(int) i];
     }
 }
 
 TEST_F (MainComponentInteractionTest, selectAllSelectsEveryFormatAndNeverClears)
 {
-    click (component->formatButtons[1]);
-    click (component->selectAllButton);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, true, true }));
+    click (component->getControl (formatNames[1]));
+    click (component->getControl ("SELECT_ALL"));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, true, true }));
 
-    click (component->selectAllButton);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, true, true }));
+    click (component->getControl ("SELECT_ALL"));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, true, true }));
 
     // A format can still be cleared on its own afterwards.
-    click (component->formatButtons[2]);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, true, false }));
+    click (component->getControl (formatNames[2]));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, true, false }));
 }
 
 TEST_F (MainComponentInteractionTest, websiteAndManualOpenTheirAddressesAndNothingElseOpensOne)
@@ -86,8 +86,8 @@ TEST_F (MainComponentInteractionTest, websiteAndManualOpenTheirAddressesAndNothi
     EXPECT_EQ (launched, juce::StringArray (Product::websiteAddress, Product::manualAddress));
 
     launched.clear();
-    click (component->formatButtons[0]);
-    click (component->selectAllButton);
+    click (component->getControl (formatNames[0]));
+    click (component->getControl ("SELECT_ALL"));
     click (tab ("EULA"));
     click (tab ("SUPPORT"));
     EXPECT_TRUE (launched.isEmpty());
@@ -101,28 +101,28 @@ TEST_F (MainComponentInteractionTest, aButtonWithAnotherNameChangesNothing)
     stranger.setName ("");
     click (stranger);
 
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { false, false, false }));
-    EXPECT_FALSE (component->runFinished);
-    EXPECT_EQ (component->eulaPanel, nullptr);
-    EXPECT_EQ (component->supportPanel, nullptr);
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { false, false, false }));
+    EXPECT_FALSE (component->isRunFinished());
+    EXPECT_EQ (component->getLicencePanel(), nullptr);
+    EXPECT_EQ (component->getSupportPanel(), nullptr);
     EXPECT_TRUE (launched.isEmpty());
 }
 
 TEST_F (MainComponentInteractionTest, installRunsTheRunAndHidesTheInstallControls)
 {
-    click (component->formatButtons[1]);
-    click (component->installButton);
+    click (component->getControl (formatNames[1]));
+    click (component->getControl ("INSTALL"));
     component->waitForRun();
 
-    EXPECT_TRUE (component->runFinished);
-    EXPECT_FALSE (component->installButton->isVisible());
-    EXPECT_FALSE (component->selectAllButton->isVisible());
+    EXPECT_TRUE (component->isRunFinished());
+    EXPECT_FALSE (component->getControl ("INSTALL").isVisible());
+    EXPECT_FALSE (component->getControl ("SELECT_ALL").isVisible());
 
-    for (auto& button : component->formatButtons)
-        EXPECT_FALSE (button->isVisible());
+    for (const auto& name : formatNames)
+        EXPECT_FALSE (component->getControl (name).isVisible());
 
-    for (auto& button : component->tabButtons)
-        EXPECT_TRUE (button->isVisible());
+    for (const auto* name : { "EULA", "MANUAL", "WEBSITE", "SUPPORT" })
+        EXPECT_TRUE (component->getControl (name).isVisible());
 }
 
 //==============================================================================
@@ -131,7 +131,7 @@ namespace
     /** The caption under INSTALL as drawn now: the bounds moved down by 3.5 units, a little wider. */
     juce::Image captionUnderInstall (MainComponent& component)
     {
-        const auto caption = component.installButton->getBounds().translated (0, 21).expanded (20, 0);
+        const auto caption = component.getControl ("INSTALL").getBounds().translated (0, 21).expanded (20, 0);
         return component.createComponentSnapshot (caption, true, 1.0f);
     }
 
@@ -167,28 +167,28 @@ TEST_F (MainComponentInteractionTest, shiftSwitchesUninstallModeAndTheOtherKeysD
     using juce::ModifierKeys;
 
     component->modifierKeysChanged (ModifierKeys (ModifierKeys::shiftModifier));
-    EXPECT_TRUE (component->uninstallMode);
-    EXPECT_EQ (component->lastModifierFlags, 1);
+    EXPECT_TRUE (component->isUninstallMode());
+    EXPECT_EQ (component->getModifierFlags(), 1);
 
     component->modifierKeysChanged (ModifierKeys (ModifierKeys::shiftModifier | ModifierKeys::ctrlModifier));
-    EXPECT_TRUE (component->uninstallMode);
-    EXPECT_EQ (component->lastModifierFlags, 3);
+    EXPECT_TRUE (component->isUninstallMode());
+    EXPECT_EQ (component->getModifierFlags(), 3);
 
     component->modifierKeysChanged (ModifierKeys (ModifierKeys::ctrlModifier | ModifierKeys::altModifier));
-    EXPECT_FALSE (component->uninstallMode);
-    EXPECT_EQ (component->lastModifierFlags, 6);
+    EXPECT_FALSE (component->isUninstallMode());
+    EXPECT_EQ (component->getModifierFlags(), 6);
 
     component->modifierKeysChanged (ModifierKeys (ModifierKeys::altModifier));
-    EXPECT_FALSE (component->uninstallMode);
+    EXPECT_FALSE (component->isUninstallMode());
 
     // Mouse buttons are not modifier keys here: only the four low flags are kept.
     component->modifierKeysChanged (ModifierKeys (ModifierKeys::leftButtonModifier | ModifierKeys::shiftModifier));
-    EXPECT_TRUE (component->uninstallMode);
-    EXPECT_EQ (component->lastModifierFlags, 1);
+    EXPECT_TRUE (component->isUninstallMode());
+    EXPECT_EQ (component->getModifierFlags(), 1);
 
     component->modifierKeysChanged (ModifierKeys());
-    EXPECT_FALSE (component->uninstallMode);
-    EXPECT_EQ (component->lastModifierFlags, 0);
+    EXPECT_FALSE (component->isUninstallMode());
+    EXPECT_EQ (component->getModifierFlags(), 0);
 }
 
 //==============================================================================
@@ -196,7 +196,7 @@ TEST_F (MainComponentInteractionTest, theLicencePanelOpensOverEverythingWithTheL
 {
     click (tab ("EULA"));
 
-    auto* panel = component->eulaPanel.get();
+    auto* panel = component->getLicencePanel();
     ASSERT_NE (panel, nullptr);
     EXPECT_EQ (panel->getParentComponent(), component.get());
     EXPECT_EQ (component->getChildren().getLast(), panel);
@@ -210,14 +210,14 @@ TEST_F (MainComponentInteractionTest, theLicencePanelOpensOverEverythingWithTheL
 TEST_F (MainComponentInteractionTest, openingAPanelTwiceLeavesOneAndDestroysTheFirst)
 {
     click (tab ("EULA"));
-    const juce::Component::SafePointer<juce::Component> firstLicence (component->eulaPanel.get());
+    const juce::Component::SafePointer<juce::Component> firstLicence (component->getLicencePanel());
     click (tab ("EULA"));
 
     EXPECT_EQ (firstLicence, nullptr);
     EXPECT_EQ (countChildren<LicencePanel>(), 1);
 
     click (tab ("SUPPORT"));
-    const juce::Component::SafePointer<juce::Component> firstSupport (component->supportPanel.get());
+    const juce::Component::SafePointer<juce::Component> firstSupport (component->getSupportPanel());
     click (tab ("SUPPORT"));
 
     EXPECT_EQ (firstSupport, nullptr);
@@ -225,17 +225,17 @@ TEST_F (MainComponentInteractionTest, openingAPanelTwiceLeavesOneAndDestroysTheF
     EXPECT_EQ (countChildren<LicencePanel>(), 1);
 
     // The later panel is in front of the earlier one.
-    EXPECT_EQ (component->getChildren().getLast(), component->supportPanel.get());
+    EXPECT_EQ (component->getChildren().getLast(), component->getSupportPanel());
 }
 
 TEST_F (MainComponentInteractionTest, closingAPanelRemovesItButKeepsItOwnedUntilTheTabIsClickedAgain)
 {
     click (tab ("EULA"));
-    auto* licence = component->eulaPanel.get();
+    auto* licence = component->getLicencePanel();
     licence->buttonClicked (licence->closeButton.get());
 
     EXPECT_EQ (licence->getParentComponent(), nullptr);
-    EXPECT_EQ (component->eulaPanel.get(), licence);
+    EXPECT_EQ (component->getLicencePanel(), licence);
     EXPECT_EQ (countChildren<LicencePanel>(), 0);
 
     // A layout does not bring it back.
@@ -246,13 +246,13 @@ TEST_F (MainComponentInteractionTest, closingAPanelRemovesItButKeepsItOwnedUntil
     click (tab ("EULA"));
     EXPECT_EQ (closed, nullptr);
     EXPECT_EQ (countChildren<LicencePanel>(), 1);
-    EXPECT_FLOAT_EQ (component->eulaPanel->unit, 7.0f);
+    EXPECT_FLOAT_EQ (component->getLicencePanel()->unit, 7.0f);
 
     click (tab ("SUPPORT"));
-    auto* support = component->supportPanel.get();
+    auto* support = component->getSupportPanel();
     support->buttonClicked (support->closeButton.get());
     EXPECT_EQ (support->getParentComponent(), nullptr);
-    EXPECT_EQ (component->supportPanel.get(), support);
+    EXPECT_EQ (component->getSupportPanel(), support);
 }
 
 TEST_F (MainComponentInteractionTest, aResizeKeepsOpenPanelsCoveringTheComponent)
@@ -261,31 +261,31 @@ TEST_F (MainComponentInteractionTest, aResizeKeepsOpenPanelsCoveringTheComponent
     click (tab ("SUPPORT"));
     component->setSize (900, 900);
 
-    for (auto* panel : { (juce::Component*) component->eulaPanel.get(), (juce::Component*) component->supportPanel.get() })
+    for (auto* panel : { (juce::Component*) component->getLicencePanel(), (juce::Component*) component->getSupportPanel() })
         EXPECT_EQ (panel->getBounds(), juce::Rectangle<int> (0, 0, 900, 900));
 
-    EXPECT_FLOAT_EQ (component->eulaPanel->unit, 9.0f);
-    EXPECT_FLOAT_EQ (component->supportPanel->unit, 9.0f);
-    EXPECT_EQ (component->eulaPanel->editor->getBounds(), juce::Rectangle<int> (36, 108, 828, 720));
-    EXPECT_EQ (component->supportPanel->mailButton->getBounds(), juce::Rectangle<int> (90, 315, 90, 90));
+    EXPECT_FLOAT_EQ (component->getLicencePanel()->unit, 9.0f);
+    EXPECT_FLOAT_EQ (component->getSupportPanel()->unit, 9.0f);
+    EXPECT_EQ (component->getLicencePanel()->editor->getBounds(), juce::Rectangle<int> (36, 108, 828, 720));
+    EXPECT_EQ (component->getSupportPanel()->mailButton->getBounds(), juce::Rectangle<int> (90, 315, 90, 90));
 }
 
 TEST_F (MainComponentInteractionTest, editingTheLicenceLivesOnlyInThatPanel)
 {
     click (tab ("EULA"));
-    component->eulaPanel->editor->setCaretPosition (0);
-    component->eulaPanel->editor->insertTextAtCaret ("I have changed this. ");
-    EXPECT_NE (component->eulaPanel->editor->getText(), licenceText);
+    component->getLicencePanel()->editor->setCaretPosition (0);
+    component->getLicencePanel()->editor->insertTextAtCaret ("I have changed this. ");
+    EXPECT_NE (component->getLicencePanel()->editor->getText(), licenceText);
 
     click (tab ("EULA"));
-    EXPECT_EQ (component->eulaPanel->editor->getText(), licenceText);
+    EXPECT_EQ (component->getLicencePanel()->editor->getText(), licenceText);
 }
 
 TEST_F (MainComponentInteractionTest, theSupportPanelGetsTheSettingsPathAndProductAndOpensItsLinks)
 {
     click (tab ("SUPPORT"));
 
-    auto* panel = component->supportPanel.get();
+    auto* panel = component->getSupportPanel();
     ASSERT_NE (panel, nullptr);
     EXPECT_EQ (panel->settingsFolderPath, (folder / "ProgramData/Tarnwick").getFullPathName());
     EXPECT_EQ (panel->productName, "Morvane4");
@@ -337,13 +337,13 @@ TEST_F (MainComponentPointerTest, eachTabAndInstallExplainsItselfAndLeavingClear
         EXPECT_EQ (hint(), text) << name;
     }
 
-    pointer->moveToCentreOf (*component->installButton);
+    pointer->moveToCentreOf (component->getControl ("INSTALL"));
     EXPECT_EQ (hint(), "Click to install selected. Shift-click to uninstall selected");
 
     // The same with shift held.
     component->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
-    pointer->moveTo (*component->installButton, { 5, 5 });
-    pointer->moveToCentreOf (*component->installButton);
+    pointer->moveTo (component->getControl ("INSTALL"), { 5, 5 });
+    pointer->moveToCentreOf (component->getControl ("INSTALL"));
     EXPECT_EQ (hint(), "Click to install selected. Shift-click to uninstall selected");
 
     pointer->moveTo (*component, { 300, 20 }); // the header: no button
@@ -363,35 +363,38 @@ TEST_F (MainComponentPointerTest, aFormatOffersInstallOrUpdateByWhetherItsBundle
     for (size_t i = 0; i < numFormats; ++i)
     {
         const auto name = formatNames[(int) i];
-        pointer->moveToCentreOf (*component->formatButtons[i]);
+        pointer->moveToCentreOf (component->getControl (name));
         EXPECT_EQ (hint(), "Select to install " + name);
 
-        // Checked again at the next state change: a bundle folder, or the CLAP file.
+        // Looked at again at the next state change: a bundle folder, or the CLAP file.
         ASSERT_TRUE (i == 1 ? bundles[i].create().wasOk() : bundles[i].createDirectory().wasOk());
         pointer->leave();
         EXPECT_EQ (hint(), "");
-        pointer->moveToCentreOf (*component->formatButtons[i]);
+        ASSERT_TRUE (dispatchMessagesUntil ([&] { return component->isBundlePresent ((int) i); }));
+        pointer->moveToCentreOf (component->getControl (name));
         EXPECT_EQ (hint(), "Select to update " + name + " to 4.0.2");
 
-        // Pressing and releasing changes the state too; the wording follows the disk.
+        // Pressing and releasing changes the state too; the wording follows the disk with no
+        // further move.
         ASSERT_TRUE (bundles[i].deleteRecursively());
         pointer->press();
         pointer->release();
+        ASSERT_TRUE (dispatchMessagesUntil ([&] { return ! component->isBundlePresent ((int) i); }));
         EXPECT_EQ (hint(), "Select to install " + name);
     }
 }
 
 TEST_F (MainComponentPointerTest, selectAllKeepsTheHintLineAndLeavingItEmptiesIt)
 {
-    pointer->moveToCentreOf (*component->selectAllButton);
+    pointer->moveToCentreOf (component->getControl ("SELECT_ALL"));
     EXPECT_EQ (hint(), "1.1.0");
 
     pointer->moveToCentreOf (tab ("EULA"));
-    pointer->moveToCentreOf (*component->selectAllButton);
+    pointer->moveToCentreOf (component->getControl ("SELECT_ALL"));
     EXPECT_EQ (hint(), "");
 
     pointer->moveToCentreOf (tab ("SUPPORT"));
-    pointer->moveToCentreOf (*component->selectAllButton);
+    pointer->moveToCentreOf (component->getControl ("SELECT_ALL"));
     EXPECT_EQ (hint(), "");
 
     pointer->clickOn (tab ("SUPPORT"));
@@ -401,25 +404,25 @@ TEST_F (MainComponentPointerTest, selectAllKeepsTheHintLineAndLeavingItEmptiesIt
 
 TEST_F (MainComponentPointerTest, realClicksSelectAFormatAndOpenThePanel)
 {
-    pointer->clickOn (*component->formatButtons[2]);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { false, false, true }));
+    pointer->clickOn (component->getControl (formatNames[2]));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { false, false, true }));
 
-    pointer->clickOn (*component->selectAllButton);
-    EXPECT_EQ (component->selected, (std::array<bool, numFormats> { true, true, true }));
+    pointer->clickOn (component->getControl ("SELECT_ALL"));
+    EXPECT_EQ (component->getSelection(), (std::array<bool, numFormats> { true, true, true }));
 
     pointer->clickOn (tab ("EULA"));
-    ASSERT_NE (component->eulaPanel, nullptr);
-    EXPECT_EQ (component->eulaPanel->getParentComponent(), component.get());
+    ASSERT_NE (component->getLicencePanel(), nullptr);
+    EXPECT_EQ (component->getLicencePanel()->getParentComponent(), component.get());
 
     // The panel covers the buttons: a click where a format row is reaches the panel, not the row.
-    pointer->clickOn (*component->formatButtons[0]);
-    EXPECT_TRUE (component->selected[0]);
+    pointer->clickOn (component->getControl (formatNames[0]));
+    EXPECT_TRUE (component->getSelection()[0]);
 
-    pointer->clickOn (*component->eulaPanel->closeButton);
-    EXPECT_EQ (component->eulaPanel->getParentComponent(), nullptr);
+    pointer->clickOn (*component->getLicencePanel()->closeButton);
+    EXPECT_EQ (component->getLicencePanel()->getParentComponent(), nullptr);
 
-    pointer->clickOn (*component->formatButtons[0]);
-    EXPECT_FALSE (component->selected[0]);
+    pointer->clickOn (component->getControl (formatNames[0]));
+    EXPECT_FALSE (component->getSelection()[0]);
 }
 
 TEST_F (MainComponentPointerTest, installWithNothingSelectedStartsNoRunAndAsksForASelection)
@@ -429,21 +432,21 @@ TEST_F (MainComponentPointerTest, installWithNothingSelectedStartsNoRunAndAsksFo
     ASSERT_TRUE (clapBundle.create().wasOk());
     TearDown();
     SetUp();
-    pointer->clickOn (*component->formatButtons[1]);
-    ASSERT_EQ (component->selected, (std::array<bool, numFormats> { false, false, false }));
+    pointer->clickOn (component->getControl (formatNames[1]));
+    ASSERT_EQ (component->getSelection(), (std::array<bool, numFormats> { false, false, false }));
 
     for (const auto shift : { false, true })
     {
         const auto mode = shift ? "shift-click" : "click";
         component->modifierKeysChanged (shift ? juce::ModifierKeys (juce::ModifierKeys::shiftModifier) : juce::ModifierKeys());
-        pointer->clickOn (*component->installButton);
+        pointer->clickOn (component->getControl ("INSTALL"));
 
-        EXPECT_FALSE (component->runFinished) << mode;
-        EXPECT_TRUE (component->runReport.outcomes.isEmpty()) << mode;
-        EXPECT_TRUE (component->installButton->isVisible() && component->selectAllButton->isVisible()) << mode;
+        EXPECT_FALSE (component->isRunFinished()) << mode;
+        EXPECT_TRUE (component->getRunReport().outcomes.isEmpty()) << mode;
+        EXPECT_TRUE (component->getControl ("INSTALL").isVisible() && component->getControl ("SELECT_ALL").isVisible()) << mode;
 
-        for (auto& button : component->formatButtons)
-            EXPECT_TRUE (button->isVisible()) << mode;
+        for (const auto& name : formatNames)
+            EXPECT_TRUE (component->getControl (name).isVisible()) << mode;
 
         EXPECT_TRUE (clapBundle.existsAsFile()) << mode;
         EXPECT_FALSE ((folder / "Common Files/VST3").exists()) << mode;
@@ -454,18 +457,18 @@ TEST_F (MainComponentPointerTest, installWithNothingSelectedStartsNoRunAndAsksFo
         EXPECT_EQ (hint(), "Select one or more formats first") << mode;
         pointer->moveToCentreOf (tab ("EULA"));
         EXPECT_EQ (hint(), "Click to read End-User License Agreement") << mode;
-        pointer->moveToCentreOf (*component->installButton);
+        pointer->moveToCentreOf (component->getControl ("INSTALL"));
         EXPECT_EQ (hint(), "Click to install selected. Shift-click to uninstall selected") << mode;
     }
 
     // Selecting a format and clicking again installs as usual.
     component->modifierKeysChanged (juce::ModifierKeys());
-    pointer->clickOn (*component->formatButtons[0]);
-    pointer->clickOn (*component->installButton);
+    pointer->clickOn (component->getControl (formatNames[0]));
+    pointer->clickOn (component->getControl ("INSTALL"));
     component->waitForRun();
 
-    EXPECT_TRUE (component->runFinished);
-    EXPECT_TRUE (component->runReport.allSucceeded());
-    EXPECT_EQ (component->detectInstallState (0).state, InstallState::Installed);
+    EXPECT_TRUE (component->isRunFinished());
+    EXPECT_TRUE (component->getRunReport().allSucceeded());
+    EXPECT_EQ (component->getShownStatus (0).state, InstallState::Installed);
     EXPECT_TRUE (clapBundle.existsAsFile());
 }

@@ -140,9 +140,9 @@ TEST_F (MainComponentPaintTest, drawsEachRowByItsInstalledStateAndSelection)
 {
     installClapFile();
     MainComponent component (locations);
-    ASSERT_TRUE (component.selected[1]) << "a present bundle begins selected";
+    ASSERT_TRUE (component.getSelection()[1]) << "a present bundle begins selected";
 
-    component.selected = { false, false, false };
+    component.setSelection ({ false, false, false });
     auto image = snapshotOf (component);
 
     EXPECT_TRUE (hasColourAt (image, vst3RowPoint.x, vst3RowPoint.y, notInstalledRow));
@@ -152,7 +152,7 @@ TEST_F (MainComponentPaintTest, drawsEachRowByItsInstalledStateAndSelection)
     EXPECT_TRUE (hasColourAt (image, 23, 282, Palette::black));
 
     // A selected row keeps its face and gets a yellow outline 0.5u thick, centred on its edge.
-    component.selected[2] = true;
+    component.setSelection ({ false, false, true });
     image = snapshotOf (component);
 
     EXPECT_TRUE (hasColourAt (image, aaxRowPoint.x, aaxRowPoint.y, notInstalledRow));
@@ -168,10 +168,10 @@ TEST_F (MainComponentPaintTest, drawsAnOutdatedRowYellow)
     installOutdatedVst3();
     MainComponent component (locations);
 
-    const auto status = component.detectInstallState (0);
+    const auto status = component.getShownStatus (0);
     EXPECT_EQ (status.statusText, "v4.0.1.0 NEEDS UPDATE");
 
-    component.selected = { false, false, false };
+    component.setSelection ({ false, false, false });
     const auto image = snapshotOf (component);
 
     EXPECT_TRUE (hasColourAt (image, vst3RowPoint.x, vst3RowPoint.y, outdatedRow));
@@ -182,7 +182,7 @@ TEST_F (MainComponentPaintTest, writesTheRowTextsInBlackInsideTheTextBox)
 {
     installClapFile();
     MainComponent component (locations);
-    component.selected = { false, false, false };
+    component.setSelection ({ false, false, false });
     const auto image = snapshotOf (component);
 
     // CLAP row (306, 180, 270, 60): its text box starts 1.5u in and 10u right of the row's left edge.
@@ -200,7 +200,7 @@ TEST_F (MainComponentPaintTest, holdingShiftChangesOnlyTheInstallCaption)
     MainComponent component (locations);
     const auto before = snapshotOf (component);
 
-    component.uninstallMode = true;
+    component.setUninstallMode (true);
     const auto after = snapshotOf (component);
 
     juce::Rectangle<int> changed;
@@ -263,21 +263,17 @@ TEST_F (MainComponentPaintTest, showsTheWarningPictureAndFailureLinesAfterAFaile
     EXPECT_TRUE (hasColourAt (image, 466, 136, Palette::black)) << "no SELECT ALL";
 }
 
-TEST_F (MainComponentPaintTest, leavesTheLogoAndInstallIconInTheirConstructedColours)
+TEST_F (MainComponentPaintTest, leavesTheInstallIconInItsColourAfterTheGreenSuccessMark)
 {
     MainComponent component (locations);
-    ASSERT_NE (component.logo, nullptr);
-    ASSERT_NE (component.buttonIcons[4], nullptr);
+    const auto* install = dynamic_cast<FaceButton*> (&component.getControl ("INSTALL"));
+    ASSERT_TRUE (install != nullptr && install->icon != nullptr);
 
     snapshotOf (component);
     component.finishRun ({});
     snapshotOf (component);
 
-    const auto logo = render (*component.logo);
-    EXPECT_GT (countVisible (logo), 50);
-    EXPECT_EQ (countVisibleNotOf (logo, juce::Colours::black), 0) << "the logo keeps its black";
-
-    const auto installIcon = render (*component.buttonIcons[4]);
+    const auto installIcon = render (*install->icon);
     EXPECT_GT (countVisible (installIcon), 50);
     EXPECT_EQ (countVisibleNotOf (installIcon, Palette::panel), 0) << "the install icon keeps the panel colour";
 }
@@ -291,7 +287,7 @@ TEST_F (MainComponentPaintTest, scalesTheTopBarAndCornerDotsWithTheWidth)
     {
         component.setSize (width, width);
         const auto image = snapshotOf (component);
-        const auto u = component.unit;
+        const auto u = component.getUnit();
 
         EXPECT_TRUE (hasColourAt (image, width / 2, 0, Palette::blue)) << width;
         EXPECT_TRUE (hasColourAt (image, width / 2, (int) u + 1, Palette::black)) << width;

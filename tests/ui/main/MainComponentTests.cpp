@@ -6,7 +6,7 @@
 
 namespace
 {
-    juce::Rectangle<int> boundsOf (const std::unique_ptr<juce::TextButton>& button) { return button->getBounds(); }
+    juce::Rectangle<int> boundsOf (const juce::Component& part) { return part.getBounds(); }
 } // namespace
 
 class MainComponentTest : public TestLocationsFixture
@@ -19,16 +19,16 @@ TEST_F (MainComponentTest, startsAt600WithUnit6AndTheVersionInTheHintLine)
 
     EXPECT_EQ (component.getWidth(), 600);
     EXPECT_EQ (component.getHeight(), 600);
-    EXPECT_FLOAT_EQ (component.unit, 6.0f);
-    EXPECT_EQ (component.hintLabel->getText(), "1.1.0");
-    EXPECT_EQ (component.productName, "Morvane4");
-    EXPECT_EQ (component.productVersion, "4.0.2");
-    EXPECT_FALSE (component.uninstallMode);
-    EXPECT_FALSE (component.runFinished);
-    EXPECT_EQ (component.settingsFolder, folder / "ProgramData/Tarnwick");
+    EXPECT_FLOAT_EQ (component.getUnit(), 6.0f);
+    EXPECT_EQ (component.getHintLine().getText(), "1.1.0");
+    EXPECT_EQ (component.getSession().getSetup().productName, "Morvane4");
+    EXPECT_EQ (component.getSession().getSetup().productVersion, "4.0.2");
+    EXPECT_FALSE (component.isUninstallMode());
+    EXPECT_FALSE (component.isRunFinished());
+    EXPECT_EQ (component.getSession().getSetup().settingsFolder, folder / "ProgramData/Tarnwick");
 }
 
-TEST_F (MainComponentTest, hasNineTransparentNamedButtonsInZOrder)
+TEST_F (MainComponentTest, hasItsNamedControlsInZOrder)
 {
     MainComponent component (locations);
 
@@ -38,21 +38,20 @@ TEST_F (MainComponentTest, hasNineTransparentNamedButtonsInZOrder)
         if (auto* button = dynamic_cast<juce::TextButton*> (child))
         {
             (button->isVisible() ? shown : hidden).add (button->getName());
-            EXPECT_EQ (button->getAlpha(), 0.0f);
-            EXPECT_TRUE (button->getButtonText().isEmpty());
+            EXPECT_NE (dynamic_cast<TransparentButton*> (button), nullptr) << "read and pressed as a button";
         }
 
     EXPECT_EQ (shown.joinIntoString (" "), "EULA MANUAL WEBSITE SUPPORT VST3 CLAP AAX INSTALL SELECT_ALL");
     // The run's Cancel and the result view's buttons come with their views.
     EXPECT_EQ (hidden.joinIntoString (" "), "CANCEL SHOW_VST3 SHOW_CLAP SHOW_AAX");
-    EXPECT_EQ (component.getChildren().getLast(), component.hintLabel.get());
+    EXPECT_EQ (component.getChildren().getLast(), &component.getHintLine());
 }
 
 TEST_F (MainComponentTest, preselectsExactlyTheFormatsWhoseBundleIsPresent)
 {
     {
         MainComponent component (locations);
-        EXPECT_FALSE (component.selected[0] || component.selected[1] || component.selected[2]);
+        EXPECT_FALSE (component.getSelection()[0] || component.getSelection()[1] || component.getSelection()[2]);
     }
 
     // A VST3 bundle folder and a CLAP file; AAX absent.
@@ -60,9 +59,9 @@ TEST_F (MainComponentTest, preselectsExactlyTheFormatsWhoseBundleIsPresent)
     (folder / "Common Files/CLAP/Morvane4.clap").create();
 
     MainComponent component (locations);
-    EXPECT_TRUE (component.selected[0]);
-    EXPECT_TRUE (component.selected[1]);
-    EXPECT_FALSE (component.selected[2]);
+    EXPECT_TRUE (component.getSelection()[0]);
+    EXPECT_TRUE (component.getSelection()[1]);
+    EXPECT_FALSE (component.getSelection()[2]);
 }
 
 TEST_F (MainComponentTest, putsBackABundleAnInterruptedUpdateMovedAsideBeforePreselecting)
@@ -75,7 +74,7 @@ TEST_F (MainComponentTest, putsBackABundleAnInterruptedUpdateMovedAsideBeforePre
 
     EXPECT_TRUE (vst3.getChildFile ("Morvane4.vst3/desktop.ini").existsAsFile());
     EXPECT_EQ (vst3.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
-    EXPECT_TRUE (component.selected[0]);
+    EXPECT_TRUE (component.getSelection()[0]);
 }
 
 TEST_F (MainComponentTest, removesALeftoverScriptFileButNotAFolderOfThatName)
@@ -96,16 +95,16 @@ TEST_F (MainComponentTest, tellsAnIgnoredSettingsFileOnTheHintLineAloudAndInTheS
     ASSERT_TRUE ((folder / "ProgramData/Tarnwick/PluginManagerSettings.txt").createDirectory().wasOk());
     MainComponent component (locations);
     juce::StringArray heard;
-    component.announce = [&heard] (const juce::String& text) { heard.add (text); };
+    component.setAnnouncer ([&heard] (const juce::String& text) { heard.add (text); });
     const juce::String sentence ("Settings file ignored: it is not a plain file.");
 
-    EXPECT_EQ (component.hintLabel->getText(), sentence);
+    EXPECT_EQ (component.getHintLine().getText(), sentence);
     EXPECT_TRUE (dispatchMessagesUntil ([&heard] { return ! heard.isEmpty(); }));
     EXPECT_EQ (heard, juce::StringArray (sentence));
 
-    component.buttonClicked (component.tabButtons[3].get());
-    ASSERT_NE (component.supportPanel, nullptr);
-    EXPECT_TRUE (component.supportPanel->getAboutText().endsWith ("\n" + sentence));
+    component.buttonClicked (&component.getControl ("SUPPORT"));
+    ASSERT_NE (component.getSupportPanel(), nullptr);
+    EXPECT_TRUE (component.getSupportPanel()->getAboutText().endsWith ("\n" + sentence));
 }
 
 struct GridCase
@@ -126,7 +125,7 @@ TEST_P (MainComponentGridTest, placesTheTabsOnTheGridRoundingHalvesToEven)
     component.setSize (expected.width, expected.width);
 
     for (size_t k = 0; k < 4; ++k)
-        EXPECT_EQ (boundsOf (component.tabButtons[k]),
+        EXPECT_EQ (boundsOf (component.getControl (mainControls[k].name)),
                    juce::Rectangle<int> (expected.tabX[k], expected.tabY, expected.tabSize, expected.tabSize))
             << "tab " << k;
 }
@@ -143,21 +142,21 @@ TEST_F (MainComponentTest, placesTheOtherChildrenAtTheDefaultAndSmallestSizes)
 {
     MainComponent component (locations);
 
-    EXPECT_EQ (boundsOf (component.installButton), juce::Rectangle<int> (516, 441, 60, 60));
-    EXPECT_EQ (boundsOf (component.selectAllButton), juce::Rectangle<int> (462, 132, 114, 30));
-    EXPECT_EQ (boundsOf (component.formatButtons[0]), juce::Rectangle<int> (24, 180, 270, 60));
-    EXPECT_EQ (boundsOf (component.formatButtons[1]), juce::Rectangle<int> (306, 180, 270, 60));
-    EXPECT_EQ (boundsOf (component.formatButtons[2]), juce::Rectangle<int> (24, 252, 270, 60));
-    EXPECT_EQ (component.hintLabel->getBounds(), juce::Rectangle<int> (24, 540, 552, 18));
-    EXPECT_FLOAT_EQ (component.hintLabel->getFont().getHeight(), 18.0f);
+    EXPECT_EQ (boundsOf (component.getControl ("INSTALL")), juce::Rectangle<int> (516, 441, 60, 60));
+    EXPECT_EQ (boundsOf (component.getControl ("SELECT_ALL")), juce::Rectangle<int> (462, 132, 114, 30));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[0])), juce::Rectangle<int> (24, 180, 270, 60));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[1])), juce::Rectangle<int> (306, 180, 270, 60));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[2])), juce::Rectangle<int> (24, 252, 270, 60));
+    EXPECT_EQ (component.getHintLine().getBounds(), juce::Rectangle<int> (24, 540, 552, 18));
+    EXPECT_FLOAT_EQ (component.getHintLine().getFont().getHeight(), 18.0f);
 
     component.setSize (128, 128);
-    EXPECT_FLOAT_EQ (component.unit, 1.28f);
-    EXPECT_EQ (boundsOf (component.installButton), juce::Rectangle<int> (110, 94, 13, 13));
-    EXPECT_EQ (boundsOf (component.selectAllButton), juce::Rectangle<int> (99, 28, 24, 6));
-    EXPECT_EQ (boundsOf (component.formatButtons[0]), juce::Rectangle<int> (5, 38, 58, 13));
-    EXPECT_EQ (boundsOf (component.formatButtons[1]), juce::Rectangle<int> (65, 38, 58, 13));
-    EXPECT_EQ (boundsOf (component.formatButtons[2]), juce::Rectangle<int> (5, 54, 58, 13));
-    EXPECT_EQ (component.hintLabel->getBounds(), juce::Rectangle<int> (5, 115, 118, 4));
-    EXPECT_NEAR (component.hintLabel->getFont().getHeight(), 3.84f, 1.0e-4f);
+    EXPECT_FLOAT_EQ (component.getUnit(), 1.28f);
+    EXPECT_EQ (boundsOf (component.getControl ("INSTALL")), juce::Rectangle<int> (110, 94, 13, 13));
+    EXPECT_EQ (boundsOf (component.getControl ("SELECT_ALL")), juce::Rectangle<int> (99, 28, 24, 6));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[0])), juce::Rectangle<int> (5, 38, 58, 13));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[1])), juce::Rectangle<int> (65, 38, 58, 13));
+    EXPECT_EQ (boundsOf (component.getControl (formatNames[2])), juce::Rectangle<int> (5, 54, 58, 13));
+    EXPECT_EQ (component.getHintLine().getBounds(), juce::Rectangle<int> (5, 115, 118, 4));
+    EXPECT_NEAR (component.getHintLine().getFont().getHeight(), 3.84f, 1.0e-4f);
 }

@@ -26,6 +26,14 @@ inline bool dispatchMessagesUntil (const std::function<bool()>& done)
     return done();
 }
 
+/** Has the component look at the disk again and dispatches messages until `done` holds. */
+template <typename Component>
+bool lookAgainUntil (Component& component, const std::function<bool()>& done)
+{
+    component.lookAgain();
+    return dispatchMessagesUntil (done);
+}
+
 /** Holds every worker of a run at its first file write until opened, and tells when one got there. */
 class WriteGate final
 {

@@ -1,9 +1,9 @@
-#include "ui/main/KeyWatcher.h"
+#include "ui/widgets/KeyWatcher.h"
 
-#include "ui/main/MainComponent.h"
-
-KeyWatcher::KeyWatcher (MainComponent& ownerToTell)
-    : owner (ownerToTell)
+KeyWatcher::KeyWatcher (juce::Component& watched, std::function<bool (const juce::KeyPress&)> onKey, std::function<void()> onMouseDown)
+    : owner (watched)
+    , keyUsed (std::move (onKey))
+    , mousePressed (std::move (onMouseDown))
 {
     owner.addMouseListener (this, true);
     followWindow();
@@ -34,11 +34,10 @@ void KeyWatcher::followWindow()
 
 bool KeyWatcher::keyPressed (const juce::KeyPress& key, juce::Component*)
 {
-    owner.setKeyboardFocusShown (true);
-    return owner.handleUnusedKey (key);
+    return keyUsed (key);
 }
 
 void KeyWatcher::mouseDown (const juce::MouseEvent&)
 {
-    owner.setKeyboardFocusShown (false);
+    mousePressed();
 }

@@ -1,0 +1,107 @@
+#include "ui/main/RunTexts.h"
+
+#include "engine/OtherCopies.h"
+
+namespace
+{
+    const char* getPhaseName (RunPhase phase)
+    {
+        switch (phase)
+        {
+            case RunPhase::waiting:
+                return "Waiting";
+            case RunPhase::unpacking:
+                return "Unpacking";
+            case RunPhase::writing:
+                return "Writing to disk";
+            case RunPhase::checking:
+                return "Checking";
+            case RunPhase::removing:
+                return "Removing";
+            case RunPhase::done:
+                break;
+        }
+
+        return "Done";
+    }
+} // namespace
+
+namespace RunTexts
+{
+    double getProgressFraction (const RunProgress* progress, int formatIndex)
+    {
+        if (progress == nullptr || ! juce::isPositiveAndBelow (formatIndex, numFormats))
+            return 0.0;
+
+        const auto& format = progress->formats[(size_t) formatIndex];
+
+        if (format.phase == RunPhase::done)
+            return 1.0;
+
+        const auto total = format.totalBytes.load();
+        return total > 0 ? juce::jlimit (0.0, 1.0, (double) format.bytesWritten.load() / (double) total) : 0.0;
+    }
+
+    juce::String getProgressText (const RunProgress* progress, int formatIndex)
+    {
+        if (progress == nullptr || ! juce::isPositiveAndBelow (formatIndex, numFormats))
+            return {};
+
+        const auto phase = progress->formats[(size_t) formatIndex].phase.load();
+        return juce::String (getPhaseName (phase)) + ", "
+             + juce::String (juce::roundToInt (getProgressFraction (progress, formatIndex) * 100.0)) + "%";
+    }
+
+    juce::StringArray getNotes (const RunReport& report, int formatIndex)
+    {
+        juce::StringArray notes;
+
+        for (const auto& outcome : report.outcomes)
+            if (outcome.formatIndex == formatIndex)
+            {
+                notes.addArray (report.describeRestart (outcome));
+                notes.addArray (report.describeStillOpen (outcome));
+
+                for (const auto& copy : outcome.otherCopies)
+                    notes.add (describeOtherCopy (copy));
+            }
+
+        return notes;
+    }
+
+    juce::String getLine (const RunReport& report, int formatIndex)
+    {
+        for (const auto& outcome : report.outcomes)
+            if (outcome.formatIndex == formatIndex)
+            {
+                auto lines = juce::StringArray (report.describe (outcome));
+                lines.addArray (getNotes (report, formatIndex));
+                return lines.joinIntoString (" ");
+            }
+
+        return {};
+    }
+
+    juce::String getOutcome (const RunReport& report, const juce::String& entryNotice)
+    {
+        auto lines = report.allSucceeded() ? juce::StringArray { "Success" } : report.getFailureLines();
+
+        if (entryNotice.isNotEmpty())
+            lines.add (entryNotice);
+
+        // The holders and other copies are announced with the outcome.
+        for (const auto& outcome : report.outcomes)
+            lines.addArray (getNotes (report, outcome.formatIndex));
+
+        return lines.joinIntoString ("\n");
+    }
+
+    int getResultRow (const RunReport& report, int formatIndex)
+    {
+        for (int row = 0; row < report.outcomes.size(); ++row)
+            if (report.outcomes.getReference (row).formatIndex == formatIndex)
+                return row;
+
+        return -1;
+    }
+} // namespace RunTexts
