@@ -15,6 +15,8 @@
 # shift-click removes the three bundles, and the success view shows again.
 # Third start: the keyboard alone installs the three formats again (Tab, Space, Return); the
 # focused format row shows the focus outline, which no mouse click showed before.
+# The same start under strace: moving the pointer over the controls and resting, the window's thread
+# makes no call on the install folders; a bundle removed outside shows without any input.
 # These start on a 1024 x 768 screen, 600 x 600 and centred. A fourth start on a 1024 x 540 screen
 # opens as the largest square that fits, wholly on screen.
 #
@@ -298,6 +300,74 @@ done
 note "keyboard: Return on INSTALL installed the three formats"
 
 stop_installer
+
+#==================================================================================================
+# The same start under strace: while the pointer moves over the controls and while it rests, the
+# window's own thread makes no call on the install folders or anything in them (the session looks
+# at them on threads of its own), and a bundle removed outside shows as NOT INSTALLED without any
+# input.
+
+start_traced_installer() {
+    strace -f -ff -y -tt -e trace=%file,%desc -o "$work/trace" "$installer" 9>&- >"$work/installer-traced.log" 2>&1 &
+    app_pid=$!
+    wait_until "the traced installer's window appears" window_is_ready
+    traced_pid=$(pgrep -P "$app_pid" | head -n 1)
+    [ -n "$traced_pid" ] && [ -f "$work/trace.$traced_pid" ] || fail "strace wrote no trace of the installer's main thread"
+}
+
+# folder_calls FROM TO FILE...: how many traced calls between the two times name an install folder.
+folder_calls() {
+    local from=$1 to=$2
+    shift 2
+    cat "$@" | awk -v from="$from" -v to="$to" -v a="${folders[0]}" -v b="${folders[1]}" -v c="${folders[2]}" \
+        '$1 >= from && $1 <= to && (index($0, a) || index($0, b) || index($0, c)) { n++ } END { print n + 0 }'
+}
+
+if command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/null; then
+    start_traced_installer
+    from=$(date +%H:%M:%S.%6N)
+
+    for pass in 1 2 3; do
+        for control in vst3 clap aax select_all install hint_line; do
+            point_at "$control"
+            sleep 0.15
+        done
+    done
+
+    xdotool mousemove 0 0 # off the window, which is centred on the screen
+    sleep 2
+    to=$(date +%H:%M:%S.%6N)
+
+    # A bundle removed outside: the CLAP row turns from its installed face without any input.
+    read -r x y w h < <(rect_of clap)
+    shoot traced_before
+    installed_face=$(pixel traced_before $((x + w - 6)) $((y + 6)))
+    rm -rf "${folders[1]}/Morvane4.clap"
+    removed=$EPOCHREALTIME
+
+    until shoot traced_after && ! near "$(pixel traced_after $((x + w - 6)) $((y + 6)))" "$installed_face"; do
+        [ $SECONDS -lt $run_limit ] || fail "the CLAP row still shows its bundle, removed outside"
+        sleep 0.1
+    done
+
+    shown_after=$(awk -v a="$removed" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
+    kill "$traced_pid"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+
+    others=()
+    for file in "$work"/trace.*; do
+        [ "$file" = "$work/trace.$traced_pid" ] || others+=("$file")
+    done
+
+    on_main=$(folder_calls "$from" "$to" "$work/trace.$traced_pid")
+    on_others=$(folder_calls "$from" "$to" "${others[@]}")
+    note "pointer over the controls for about 3 s, then 2 s at rest: $on_main calls on the install folders by the window's thread, $on_others by the session's threads; a bundle removed outside showed after $shown_after s"
+    [ "$on_others" -gt 0 ] || fail "the trace shows no look at the install folders at all: it could not have seen one by the window's thread"
+    [ "$on_main" -eq 0 ] || fail "the window's thread made $on_main calls on the install folders, such as $(grep -m 1 -F -e "${folders[0]}" -e "${folders[1]}" -e "${folders[2]}" "$work/trace.$traced_pid")"
+else
+    note "strace cannot trace here: the window's thread was not traced"
+fi
 
 #==================================================================================================
 # Fourth start, on a screen too low for 600 x 600: the largest square that fits, wholly on screen,
