@@ -1,16 +1,19 @@
-// The main component's making, what it shows of the session, and the run it starts there.
+// The main component: what it shows of the session, the run it starts there, the clicks, hints and
+// modifier keys, and the keyboard and screen readers.
 #include "ui/main/MainComponent.h"
 
 #include "engine/OwnLeftover.h"
-#include "ui/main/MainLayout.h"
 #include "ui/main/RunTexts.h"
 #include "ui/main/ShutdownBlock.h"
-#include "ui/style/Palette.h"
 #include "ui/widgets/AddressNotice.h"
 
 namespace
 {
     constexpr int progressRefreshHz = 20;
+    constexpr int lowModifierFlags = 0xF; // shift, control, alt and (where there is one) command
+    constexpr int commandFlag = 8;        // the command key's flag on the platforms that have one
+
+    const juce::String selectFirstHint ("Select one or more formats first");
 
     const juce::String finishingHint (juce::CharPointer_UTF8 ("Finishing\xe2\x80\xa6"));
 
@@ -28,25 +31,6 @@ namespace
 
         return notices.joinIntoString (" ");
     }
-
-    FaceButton::Style getFaceStyle (ControlKind kind)
-    {
-        switch (kind)
-        {
-            case ControlKind::selectAll:
-                return FaceButton::Style::faintWord;
-            case ControlKind::cancel:
-                return FaceButton::Style::faintWordLit;
-            case ControlKind::showInFolder:
-                return FaceButton::Style::word;
-            case ControlKind::tab:
-            case ControlKind::install:
-            case ControlKind::formatRow:
-                break;
-        }
-
-        return FaceButton::Style::picture;
-    }
 } // namespace
 
 MainComponent::MainComponent()
@@ -55,7 +39,15 @@ MainComponent::MainComponent()
 }
 
 MainComponent::MainComponent (const SystemLocations& locations)
-    : keyWatcher (*this,
+    : session (std::make_unique<InstallSession> (locations))
+    , productName (session->getSetup().productName)
+    , productVersion (session->getSetup().productVersion)
+    , startNotice (describeStartNotices (session->getSetup()))
+    , temporaryFolder (locations.temporaryFolder)
+    , snapshot (session->getSnapshot())
+    , parts (*this, *this, productName, "Version " + productVersion + Product::platformSuffix, getTexts())
+    , panels (*this, [this] { return keyboardFocusShown; })
+    , keyWatcher (*this,
                   [this] (const juce::KeyPress& key)
                   {
                       setKeyboardFocusShown (true);
@@ -69,35 +61,16 @@ MainComponent::MainComponent (const SystemLocations& locations)
 {
     juce::LookAndFeel::setDefaultLookAndFeel (&customLookAndFeel);
 
-    // Every start's start-up and first look at the disk, before the window shows; afterwards the
-    // session looks on its own threads.
-    session = std::make_unique<InstallSession> (locations);
-    const auto& setup = session->getSetup();
-    productName = setup.productName;
-    productVersion = setup.productVersion;
-    startNotice = describeStartNotices (setup);
-    temporaryFolder = locations.temporaryFolder;
-    snapshot = session->getSnapshot();
-
+    // The session made every start's start-up and first look at the disk, before the window
+    // shows; afterwards it looks on threads of its own.
     for (int i = 0; i < numFormats; ++i)
         selected[(size_t) i] = snapshot.isPresent (i);
 
-    header = std::make_unique<HeaderView> (productName, "Version " + productVersion + Product::platformSuffix);
-    addAndMakeVisible (*header);
-    progressView = std::make_unique<ProgressView>();
-    addChildComponent (*progressView);
-    resultView = std::make_unique<ResultView>();
-    addChildComponent (*resultView);
+    for (const auto& control : mainControls)
+        describe (getControl (control.name), control);
 
-    createControls();
-    createReadableTexts();
     showRows();
-
-    hintLabel = std::make_unique<juce::Label> ("HINT_LINE");
-    addAndMakeVisible (*hintLabel);
-    hintLabel->setJustificationType (juce::Justification::centred);
-    hintLabel->setColour (juce::Label::textColourId, Palette::grey.withAlpha (Faces::alphaHalf));
-    hintLabel->setText (startNotice.isNotEmpty() ? startNotice : juce::String (applicationVersion), juce::dontSendNotification);
+    setHint (startNotice.isNotEmpty() ? startNotice : juce::String (applicationVersion));
 
     // Said once the window is up, through whatever `announce` is by then.
     if (startNotice.isNotEmpty())
@@ -109,7 +82,6 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
     // A click on no control leaves the focus where it is, as it leaves everything else.
     setMouseClickGrabsKeyboardFocus (false);
-    placeInReadingOrder();
     showView (ControlView::choosingFormats);
     session->setListener (this);
 
@@ -134,94 +106,15 @@ MainComponent::~MainComponent()
 }
 
 //==============================================================================
-void MainComponent::createControls()
+MainTexts MainComponent::getTexts()
 {
-    for (const auto& control : mainControls)
-    {
-        if (control.kind == ControlKind::formatRow)
-        {
-            auto& row = formatRows[(size_t) control.index];
-            row = std::make_unique<FormatRow> (*this, control.index, control.icon);
-            addAndMakeVisible (*row);
-            describe (*row, control);
-            continue;
-        }
-
-        describe (addFaceButton (control), control);
-    }
-}
-
-FaceButton& MainComponent::addFaceButton (const MainControl& control)
-{
-    auto* button = faceButtons.add (new FaceButton (*this, control.name, getFaceStyle (control.kind)));
-    addAndMakeVisible (button);
-
-    switch (control.kind)
-    {
-        case ControlKind::tab:
-        case ControlKind::install:
-            button->icon = Faces::createIcon (control.icon);
-            button->iconInset = control.kind == ControlKind::install ? MainLayout::installIconInset : MainLayout::tabIconInset;
-            break;
-        case ControlKind::selectAll:
-            button->setButtonText ("SELECT ALL");
-            button->textHeight = MainLayout::selectAllTextHeight;
-            break;
-        case ControlKind::cancel:
-            button->setButtonText ("CANCEL");
-            button->textHeight = MainLayout::cancelTextHeight;
-            break;
-        case ControlKind::showInFolder:
-            button->setButtonText ("Show in folder");
-            button->textHeight = MainLayout::showButtonTextHeight;
-            break;
-        case ControlKind::formatRow:
-            break;
-    }
-
-    return *button;
-}
-
-void MainComponent::createReadableTexts()
-{
-    // Invisible: the texts are painted, these only let screen readers read them.
-    productText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText,
-                                                  [this] { return productName + ", version " + productVersion + Product::platformSuffix; });
-    productText->setName ("PRODUCT_LINE");
-    addAndMakeVisible (*productText);
-    outcomeText = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText, [this] { return getOutcomeText(); });
-    outcomeText->setName ("OUTCOME");
-    addChildComponent (*outcomeText);
-
-    for (int i = 0; i < numFormats; ++i)
-    {
-        const auto index = (size_t) i;
-        resultLineTexts[index] = std::make_unique<ReadableText> (juce::AccessibilityRole::staticText, [this, i] { return getResultLine (i); });
-        resultLineTexts[index]->setName ("RESULT_" + formatNames[i]);
-        addChildComponent (*resultLineTexts[index]);
-
-        progressReadouts[index] = std::make_unique<ProgressReadout> ([this, i] { return getProgressFraction (i); },
-                                                                     [this, i] { return getProgressText (i); });
-        progressReadouts[index]->setName ("PROGRESS_" + formatNames[i]);
-        progressReadouts[index]->setTitle (formatNames[i]);
-        addChildComponent (*progressReadouts[index]);
-    }
-}
-
-TransparentButton& MainComponent::getControl (const juce::String& name) const
-{
-    auto* control = dynamic_cast<TransparentButton*> (findPart (name));
-    jassert (control != nullptr);
-    return *control;
-}
-
-juce::Component* MainComponent::findPart (const juce::String& name) const
-{
-    for (auto* child : getChildren())
-        if (child->getName() == name)
-            return child;
-
-    return nullptr;
+    MainTexts texts;
+    texts.product = [this] { return productName + ", version " + productVersion + Product::platformSuffix; };
+    texts.outcome = [this] { return getOutcomeText(); };
+    texts.resultLine = [this] (int formatIndex) { return getResultLine (formatIndex); };
+    texts.progressFraction = [this] (int formatIndex) { return getProgressFraction (formatIndex); };
+    texts.progressText = [this] (int formatIndex) { return getProgressText (formatIndex); };
+    return texts;
 }
 
 //==============================================================================
@@ -286,7 +179,7 @@ void MainComponent::showSnapshot (const FormatsSnapshot& newSnapshot)
     if (auto* focused = dynamic_cast<juce::Button*> (KeyboardFocus::findFocusedChild (*this)))
         buttonStateChanged (focused);
     else
-        for (auto& row : formatRows)
+        for (auto& row : parts.rows)
             if (row->isMouseOver())
                 buttonStateChanged (row.get());
 }
@@ -294,7 +187,7 @@ void MainComponent::showSnapshot (const FormatsSnapshot& newSnapshot)
 void MainComponent::showRows()
 {
     for (int i = 0; i < numFormats; ++i)
-        formatRows[(size_t) i]->show (snapshot.statuses[(size_t) i], selected[(size_t) i]);
+        parts.rows[(size_t) i]->show (snapshot.statuses[(size_t) i], selected[(size_t) i]);
 }
 
 void MainComponent::setSelection (const std::array<bool, numFormats>& formats)
@@ -324,7 +217,7 @@ void MainComponent::installSelectedFormats()
 
     // The rows keep showing what was there before the run; the session looks again when it ends.
     shutdownBlock = std::make_unique<ShutdownBlock> (*this, "Installing " + productName + " " + productVersion);
-    progressView->show (session->getProgress(), selected);
+    parts.progress.show (session->getProgress(), selected);
 
     showView (ControlView::running);
     resized(); // the progress bars take their places
@@ -380,11 +273,11 @@ bool MainComponent::closeWhenRunEnds (std::function<void()> close)
 
 void MainComponent::timerCallback()
 {
-    progressView->refresh();
+    parts.progress.refresh();
 
     for (int i = 0; i < numFormats; ++i)
-        if (progressView->getRow (i) >= 0)
-            progressReadouts[(size_t) i]->update();
+        if (parts.progress.getRow (i) >= 0)
+            parts.progressReadouts[(size_t) i]->update();
 }
 
 double MainComponent::getProgressFraction (int formatIndex) const
@@ -402,7 +295,7 @@ void MainComponent::finishRun (RunReport report, const juce::String& notice)
     runReport = std::move (report);
     entryNotice = notice;
     runFinished = true;
-    resultView->show (runReport, entryNotice);
+    parts.result.show (runReport, entryNotice);
 
     if (onRunFinished)
         onRunFinished (runReport);
@@ -411,7 +304,6 @@ void MainComponent::finishRun (RunReport report, const juce::String& notice)
     resized(); // the result lines and their buttons take their places
     repaint();
 
-    outcomeText->setVisible (true);
     announce (getOutcomeText());
 
     // Hosts look for new plug-ins only when asked to.
@@ -448,37 +340,245 @@ juce::String MainComponent::getOutcomeText() const
 
 void MainComponent::showView (ControlView view)
 {
-    for (const auto& control : mainControls)
+    parts.show (view, runReport);
+}
+
+//==============================================================================
+void MainComponent::resized()
+{
+    parts.layOut (getWidth(), runReport, juce::Font (customLookAndFeel.regularTypeface));
+    panels.cover (getUnit());
+}
+
+void MainComponent::paint (juce::Graphics& g)
+{
+    parts.paintBackground (g, juce::Font (customLookAndFeel.regularTypeface), uninstallMode);
+}
+
+//==============================================================================
+// Clicks, hover hints and the modifier keys.
+std::optional<juce::String> MainComponent::getHintText (const juce::String& name) const
+{
+    const auto* control = findMainControl (name);
+
+    if (control == nullptr)
+        return std::nullopt;
+
+    if (control->action == ControlAction::toggleFormat)
     {
-        auto& button = getControl (control.name);
-        auto shown = control.view == ControlView::always || control.view == view;
+        // As the row shows it: the session's latest look at the disk.
+        if (isBundlePresent (control->index))
+            return "Select to update " + name + " to " + productVersion;
 
-        // A result line offers its folder only where a bundle was put.
-        if (control.kind == ControlKind::showInFolder)
-        {
-            const auto row = RunTexts::getResultRow (runReport, control.index);
-            shown = shown && row >= 0 && ! runReport.uninstall && runReport.outcomes.getReference (row).succeeded;
-        }
-
-        // INSTALL stays in sight during a run, but cannot be pressed.
-        if (control.kind == ControlKind::install && view == ControlView::running)
-        {
-            button.setVisible (true);
-            button.setEnabled (false);
-            continue;
-        }
-
-        button.setEnabled (true);
-        button.setVisible (shown);
+        return "Select to install " + name;
     }
 
-    progressView->setVisible (view == ControlView::running);
-    resultView->setVisible (view == ControlView::finished);
+    if (control->hint == nullptr)
+        return std::nullopt;
 
-    for (int i = 0; i < numFormats; ++i)
+    // A result line's holders and other copies, in full where its painted line is cut short.
+    if (control->action == ControlAction::showInFolder)
+        if (const auto notes = getResultNotes (control->index); ! notes.isEmpty())
+            return notes.joinIntoString (" ") + " " + control->hint;
+
+    return juce::String (control->hint);
+}
+
+void MainComponent::buttonClicked (juce::Button* button)
+{
+    const auto* control = findMainControl (button->getName());
+
+    if (control == nullptr)
+        return;
+
+    switch (control->action)
     {
-        const auto index = (size_t) i;
-        progressReadouts[index]->setVisible (view == ControlView::running && progressView->getRow (i) >= 0);
-        resultLineTexts[index]->setVisible (view == ControlView::finished && RunTexts::getResultRow (runReport, i) >= 0);
+        case ControlAction::openLicence:
+            panels.openLicence (*button, getUnit());
+            break;
+
+        case ControlAction::openManual:
+            if (launchURL)
+                launchURL (juce::URL (Product::manualAddress));
+            break;
+
+        case ControlAction::openWebsite:
+            if (launchURL)
+                launchURL (juce::URL (Product::websiteAddress));
+            break;
+
+        case ControlAction::openSupport:
+            panels.openSupport (*button, { session->getSetup().settingsFolder.getFullPathName(), startNotice, productName, productVersion, launchURL },
+                                getUnit());
+            break;
+
+        case ControlAction::toggleFormat:
+            toggleFormat (control->index);
+            break;
+
+        case ControlAction::selectAll:
+            // Selects; never clears.
+            setSelection ({ true, true, true });
+            lookAgain();
+            break;
+
+        case ControlAction::install:
+            pressInstall();
+            break;
+
+        case ControlAction::cancelRun:
+            cancelRun();
+            break;
+
+        case ControlAction::showInFolder:
+            showInFolder (control->index);
+            break;
     }
+}
+
+void MainComponent::toggleFormat (int formatIndex)
+{
+    auto& flag = selected[(size_t) formatIndex];
+    flag = ! flag;
+    showRows();
+    lookAgain();
+}
+
+void MainComponent::pressInstall()
+{
+    // A run with nothing to do would still end in the result view and hide the controls; say
+    // what is missing instead.
+    if (std::find (selected.begin(), selected.end(), true) == selected.end())
+    {
+        askedToSelectFirst = true;
+        setHint (selectFirstHint);
+        announce (selectFirstHint);
+        return;
+    }
+
+    installSelectedFormats();
+}
+
+void MainComponent::showInFolder (int formatIndex)
+{
+    if (const auto row = RunTexts::getResultRow (runReport, formatIndex); row >= 0 && revealInFolder)
+        if (const auto& bundle = runReport.outcomes.getReference (row).bundlePath; bundle != juce::File())
+            revealInFolder (bundle);
+}
+
+void MainComponent::setHint (const juce::String& text)
+{
+    parts.hintLine.setText (text, juce::dontSendNotification);
+}
+
+void MainComponent::buttonStateChanged (juce::Button* button)
+{
+    // The request to select stays through INSTALL's own state changes (the pointer leaving it,
+    // the flash after a quick click) until another button is pointed at or used.
+    if (button->getName() == "INSTALL" && askedToSelectFirst)
+    {
+        setHint (selectFirstHint);
+        return;
+    }
+
+    askedToSelectFirst = false;
+
+    // A button focused from the keyboard counts as pointed at, as a hovered one does.
+    const auto focused = keyboardFocusShown && button->hasKeyboardFocus (false);
+
+    if (! button->isMouseOver (false) && ! focused)
+    {
+        setHint ({});
+        return;
+    }
+
+    if (const auto hint = getHintText (button->getName()))
+        setHint (*hint);
+
+    // What the pointer is over may have changed on the disk since the last look.
+    lookAgain();
+}
+
+void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
+{
+    const auto lowFlags = modifiers.getRawFlags() & lowModifierFlags;
+    const auto changed = lowFlags ^ lastModifierFlags;
+
+    if ((changed & juce::ModifierKeys::shiftModifier) != 0)
+        setUninstallMode ((lowFlags & juce::ModifierKeys::shiftModifier) != 0);
+
+    for (const auto flag : { (int) juce::ModifierKeys::ctrlModifier, (int) juce::ModifierKeys::altModifier, commandFlag })
+        if ((changed & flag) != 0)
+            repaint();
+
+    lastModifierFlags = lowFlags;
+}
+
+//==============================================================================
+// The keyboard and screen readers.
+void MainComponent::describe (TransparentButton& button, const MainControl& control)
+{
+    button.setTitle (control.title);
+    button.getHelpNow = [this, &control] { return getHintText (control.name).value_or (juce::String()); };
+
+    button.onKeyModifiers = [this] (const juce::ModifierKeys& modifiers) { modifierKeysChanged (modifiers); };
+
+    button.onFocusChange = [this, &button]
+    {
+        if (keyboardFocusShown)
+            buttonStateChanged (&button);
+    };
+
+    if (control.action == ControlAction::toggleFormat)
+    {
+        // Checked is selected; the description is the row's status line as painted now.
+        const auto formatIndex = control.index;
+        button.isCheckedNow = [this, formatIndex] { return selected[(size_t) formatIndex]; };
+        button.getDescriptionNow = [this, formatIndex] { return getShownStatus (formatIndex).statusText; };
+    }
+
+    if (control.action == ControlAction::install)
+        button.getTitleNow = [this] { return juce::String (uninstallMode ? "Uninstall" : "Install"); };
+}
+
+std::unique_ptr<juce::AccessibilityHandler> MainComponent::createAccessibilityHandler()
+{
+    // The component is only the window's content: screen readers see its controls directly.
+    return createIgnoredAccessibilityHandler (*this);
+}
+
+//==============================================================================
+void MainComponent::setKeyboardFocusShown (bool shouldBeShown)
+{
+    if (keyboardFocusShown == shouldBeShown)
+        return;
+
+    keyboardFocusShown = shouldBeShown;
+    repaint();
+
+    panels.repaintPanels();
+
+    // A control that had the focus before the keyboard was used shows its hint now.
+    if (shouldBeShown)
+        if (auto* focused = dynamic_cast<juce::Button*> (KeyboardFocus::findFocusedChild (*this)))
+            buttonStateChanged (focused);
+}
+
+bool MainComponent::handleUnusedKey (const juce::KeyPress& key)
+{
+    return panels.handleUnusedKey (key);
+}
+
+void MainComponent::paintOverChildren (juce::Graphics& g)
+{
+    // An open panel shows the focus itself.
+    if (keyboardFocusShown && panels.findShown() == nullptr)
+        if (auto* focused = KeyboardFocus::findFocusedChild (*this))
+            KeyboardFocus::drawOutline (g, *focused, getUnit());
+}
+
+void MainComponent::parentHierarchyChanged()
+{
+    keyWatcher.followWindow();
+    session->setLookingEverySecond (isShowing());
 }

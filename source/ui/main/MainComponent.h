@@ -2,12 +2,9 @@
 #pragma once
 
 #include "session/InstallSession.h"
-#include "ui/main/MainControls.h"
-#include "ui/main/MainViews.h"
-#include "ui/panels/LicencePanel.h"
-#include "ui/panels/SupportPanel.h"
+#include "ui/main/MainPanels.h"
+#include "ui/main/MainParts.h"
 #include "ui/style/CustomLookAndFeel.h"
-#include "ui/widgets/FaceButton.h"
 #include "ui/widgets/KeyWatcher.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -134,16 +131,16 @@ public:
     // Parts, found by the names the reading order knows them by.
 
     /** A control by its name ("VST3", "INSTALL", "SHOW_CLAP", …); it must exist. */
-    TransparentButton& getControl (const juce::String& name) const;
+    TransparentButton& getControl (const juce::String& name) const { return parts.getControl (name); }
 
     /** A painted text's readable stand-in or another child by its name ("OUTCOME", "RESULT_AAX",
         "PROGRESS_VST3", "HINT_LINE", …), or nullptr. */
-    juce::Component* findPart (const juce::String& name) const;
+    juce::Component* findPart (const juce::String& name) const { return parts.find (name); }
 
-    juce::Label& getHintLine() const { return *hintLabel; }
-    LicencePanel* getLicencePanel() const { return eulaPanel.get(); }
-    SupportPanel* getSupportPanel() const { return supportPanel.get(); }
-    float getUnit() const { return unit; }
+    juce::Label& getHintLine() { return parts.hintLine; }
+    LicencePanel* getLicencePanel() const { return panels.getLicencePanel(); }
+    SupportPanel* getSupportPanel() const { return panels.getSupportPanel(); }
+    float getUnit() const { return parts.getUnit(); }
 
     /** The modifier keys (shift, control, alt, command) last seen. */
     int getModifierFlags() const { return lastModifierFlags; }
@@ -170,12 +167,8 @@ private:
     void handleAsyncUpdate() override;
     void timerCallback() override;
 
-    void createControls();
-    void createReadableTexts();
-    FaceButton& addFaceButton (const MainControl& control);
+    MainTexts getTexts();
     void describe (TransparentButton& button, const MainControl& control);
-    void placeInReadingOrder();
-
     void showSnapshot (const FormatsSnapshot& newSnapshot);
     void showRows();
     void showView (ControlView view);
@@ -185,20 +178,10 @@ private:
     void showInFolder (int formatIndex);
     void setHint (const juce::String& text);
 
-    void openLicencePanel (juce::Component& tab);
-    void openSupportPanel (juce::Component& tab);
-    void openedPanel (OverlayPanel& panel, juce::Component& tab);
-    OverlayPanel* findShownPanel() const;
-    void setMainControlsAccessible (bool shouldBeAccessible);
-
-    void paintCaptions (juce::Graphics&);
-    void placeResultLines();
-
     //==============================================================================
     CustomLookAndFeel customLookAndFeel;
     std::unique_ptr<InstallSession> session;
 
-    float unit = 9.0f;
     juce::String productName;
     juce::String productVersion;
     juce::String startNotice; // why the settings file was ignored or not written, and which repair was left undone, as sentences; usually empty
@@ -215,22 +198,8 @@ private:
     RunReport runReport;     // the outcome of the finished run
     juce::String entryNotice; // what went wrong with the entry in Installed apps; empty when nothing did
 
-    // The views and controls, in the order they are drawn.
-    std::unique_ptr<HeaderView> header;
-    std::unique_ptr<ProgressView> progressView;
-    std::unique_ptr<ResultView> resultView;
-    std::array<std::unique_ptr<FormatRow>, numFormats> formatRows;
-    juce::OwnedArray<FaceButton> faceButtons; // tabs, INSTALL, SELECT ALL, Cancel, the "Show in folder"s
-    std::unique_ptr<juce::Label> hintLabel;
-    std::unique_ptr<LicencePanel> eulaPanel;
-    std::unique_ptr<SupportPanel> supportPanel;
-
-    // The painted texts that carry meaning, for screen readers.
-    std::unique_ptr<ReadableText> productText;
-    std::unique_ptr<ReadableText> outcomeText;
-    std::array<std::unique_ptr<ReadableText>, numFormats> resultLineTexts;
-    std::array<std::unique_ptr<ProgressReadout>, numFormats> progressReadouts;
-
+    MainParts parts;
+    MainPanels panels;
     KeyWatcher keyWatcher;
     std::unique_ptr<ShutdownBlock> shutdownBlock;
     std::function<void()> closeAfterRun;

@@ -157,9 +157,11 @@ bool TransparentButton::keyPressed (const juce::KeyPress& key)
 {
     if (key.isKeyCode (juce::KeyPress::spaceKey) || key.isKeyCode (juce::KeyPress::returnKey))
     {
-        // The parents hear the modifiers held with the key first, as they do before a click:
-        // shift held while pressing a control means what it means to the mouse.
-        modifierKeysChanged (key.getModifiers());
+        // The owner hears the modifiers held with the key first, as it does before a click: shift
+        // held while pressing a control means what it means to the mouse.
+        if (onKeyModifiers)
+            onKeyModifiers (key.getModifiers());
+
         press();
         return true;
     }

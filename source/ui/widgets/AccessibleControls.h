@@ -33,6 +33,9 @@ public:
     /** Called when the keyboard focus comes to it or leaves it. */
     std::function<void()> onFocusChange;
 
+    /** Told the modifier keys held with Space or Return, before the press. */
+    std::function<void (const juce::ModifierKeys&)> onKeyModifiers;
+
     //==============================================================================
     bool keyPressed (const juce::KeyPress&) override;
     void focusGained (FocusChangeType) override;
