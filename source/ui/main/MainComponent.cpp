@@ -212,17 +212,32 @@ void MainComponent::setUninstallMode (bool shouldUninstall)
 //==============================================================================
 void MainComponent::installSelectedFormats()
 {
-    if (! session->start (selected, uninstallMode))
-        return;
+    // One run per window; after it only a failed format may run again (Retry).
+    if (! runFinished)
+        startRun (selected, uninstallMode);
+}
+
+void MainComponent::retryFormat (int formatIndex)
+{
+    std::array<bool, numFormats> formats {};
+    formats[(size_t) formatIndex] = true;
+    retrying = runFinished && startRun (formats, runReport.uninstall);
+}
+
+bool MainComponent::startRun (const std::array<bool, numFormats>& formats, bool uninstall)
+{
+    if (! session->start (formats, uninstall))
+        return false;
 
     // The rows keep showing what was there before the run; the session looks again when it ends.
     shutdownBlock = std::make_unique<ShutdownBlock> (*this, "Installing " + productName + " " + productVersion);
-    parts.progress.show (session->getProgress(), selected);
+    parts.progress.show (session->getProgress(), formats);
 
     showView (ControlView::running);
     resized(); // the progress bars take their places
     startTimerHz (progressRefreshHz);
     repaint();
+    return true;
 }
 
 void MainComponent::collectRun()
@@ -239,7 +254,11 @@ void MainComponent::collectRun()
         selected[(size_t) format.formatIndex] = false;
 
     showRows();
-    finishRun (std::move (outcome.report), outcome.entryNotice);
+
+    // A format run again takes its place among the outcomes of the first run.
+    auto report = retrying ? RunTexts::merge (runReport, outcome.report) : std::move (outcome.report);
+    retrying = false;
+    finishRun (std::move (report), outcome.entryNotice);
 
     if (auto close = std::move (closeAfterRun))
         close();
@@ -377,7 +396,7 @@ std::optional<juce::String> MainComponent::getHintText (const juce::String& name
         return std::nullopt;
 
     // A result line's holders and other copies, in full where its painted line is cut short.
-    if (control->action == ControlAction::showInFolder)
+    if (control->action == ControlAction::showInFolder || control->action == ControlAction::retryFormat)
         if (const auto notes = getResultNotes (control->index); ! notes.isEmpty())
             return notes.joinIntoString (" ") + " " + control->hint;
 
@@ -432,6 +451,10 @@ void MainComponent::buttonClicked (juce::Button* button)
 
         case ControlAction::showInFolder:
             showInFolder (control->index);
+            break;
+
+        case ControlAction::retryFormat:
+            retryFormat (control->index);
             break;
     }
 }

@@ -72,7 +72,8 @@ public:
 
     /** Starts installing (or, in uninstall mode, removing) every selected format through the
         session, shows the progress view, and returns at once; the result view follows when every
-        format is done. */
+        format is done. Once a run has finished, only its failed formats may run again, each with
+        its "Retry". */
     void installSelectedFormats();
 
     /** Whether a run is at work. */
@@ -176,6 +177,8 @@ private:
     void toggleFormat (int formatIndex);
     void pressInstall();
     void showInFolder (int formatIndex);
+    void retryFormat (int formatIndex);
+    bool startRun (const std::array<bool, numFormats>& formats, bool uninstall);
     void setHint (const juce::String& text);
 
     //==============================================================================
@@ -191,6 +194,7 @@ private:
     std::array<bool, numFormats> selected {};
     bool uninstallMode = false;
     bool runFinished = false;
+    bool retrying = false; // the working run is one format run again from the result view
     bool askedToSelectFirst = false; // INSTALL was clicked with nothing selected
     bool keyboardFocusShown = false; // a key was pressed after the last mouse button
     int lastModifierFlags = 0;

@@ -2,7 +2,7 @@
 
 // The format rows compose their hints when asked (install or update); SELECT ALL leaves the hint
 // line as it is.
-const std::array<MainControl, 13> mainControls { {
+const std::array<MainControl, 16> mainControls { {
     { "EULA", "Licence agreement", "Click to read End-User License Agreement", "icon_eula_svg",
       ControlAction::openLicence, ControlKind::tab, 0, ControlView::always },
     { "MANUAL", "Manual", "Click to open product manual in your web browser", "icon_manual_svg",
@@ -29,6 +29,12 @@ const std::array<MainControl, 13> mainControls { {
       ControlAction::showInFolder, ControlKind::showInFolder, 1, ControlView::finished },
     { "SHOW_AAX", "Show AAX in folder", "Click to show AAX in your file manager", nullptr,
       ControlAction::showInFolder, ControlKind::showInFolder, 2, ControlView::finished },
+    { "RETRY_VST3", "Retry VST3", "Click to run VST3 again", nullptr,
+      ControlAction::retryFormat, ControlKind::retry, 0, ControlView::finished },
+    { "RETRY_CLAP", "Retry CLAP", "Click to run CLAP again", nullptr,
+      ControlAction::retryFormat, ControlKind::retry, 1, ControlView::finished },
+    { "RETRY_AAX", "Retry AAX", "Click to run AAX again", nullptr,
+      ControlAction::retryFormat, ControlKind::retry, 2, ControlView::finished },
 } };
 
 const MainControl* findMainControl (const juce::String& name)
@@ -41,13 +47,13 @@ const MainControl* findMainControl (const juce::String& name)
 }
 
 // The product line, the outcome of a run where the rows were, the choice of formats, a run's
-// progress and its Cancel, each result line before its "Show in folder", the tabs and INSTALL,
-// and the hint line last.
-const std::array<const char*, 22> readingOrder { {
+// progress and its Cancel, each result line before its "Show in folder" or "Retry", the tabs and
+// INSTALL, and the hint line last.
+const std::array<const char*, 25> readingOrder { {
     "PRODUCT_LINE", "OUTCOME",
     "VST3", "CLAP", "AAX", "SELECT_ALL",
     "PROGRESS_VST3", "PROGRESS_CLAP", "PROGRESS_AAX", "CANCEL",
-    "RESULT_VST3", "SHOW_VST3", "RESULT_CLAP", "SHOW_CLAP", "RESULT_AAX", "SHOW_AAX",
+    "RESULT_VST3", "SHOW_VST3", "RETRY_VST3", "RESULT_CLAP", "SHOW_CLAP", "RETRY_CLAP", "RESULT_AAX", "SHOW_AAX", "RETRY_AAX",
     "EULA", "MANUAL", "WEBSITE", "SUPPORT", "INSTALL",
     "HINT_LINE",
 } };

@@ -7,11 +7,11 @@
 #include <array>
 
 /** What a click on a control does. */
-enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install, cancelRun, showInFolder };
+enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install, cancelRun, showInFolder, retryFormat };
 
 /** How the control looks and where it is kept: a tab face, a format row, INSTALL, SELECT ALL, the
-    run's Cancel, or a result line's "Show in folder". */
-enum class ControlKind { tab, formatRow, install, selectAll, cancel, showInFolder };
+    run's Cancel, or a result line's "Show in folder" or "Retry". */
+enum class ControlKind { tab, formatRow, install, selectAll, cancel, showInFolder, retry };
 
 /** When a control is shown: always, in the view where formats are chosen (until a run starts),
     while a run works, or in the result view after it. */
@@ -31,8 +31,8 @@ struct MainControl
 };
 
 /** Every control, in the order they are drawn: the tabs, the format rows, INSTALL, SELECT ALL,
-    Cancel, the "Show in folder" buttons. */
-extern const std::array<MainControl, 13> mainControls;
+    Cancel, the "Show in folder" and "Retry" buttons. */
+extern const std::array<MainControl, 16> mainControls;
 
 /** The control of that component name, or nullptr. */
 const MainControl* findMainControl (const juce::String& name);
@@ -40,7 +40,7 @@ const MainControl* findMainControl (const juce::String& name);
 /** Everything screen readers read in the main view, in the order they read it and Tab follows it:
     the controls by their names, the painted texts by names of their own ("RESULT_" and
     "PROGRESS_" followed by a format's name). */
-extern const std::array<const char*, 22> readingOrder;
+extern const std::array<const char*, 25> readingOrder;
 
 /** The place of a name in readingOrder, counted from 1 as explicit focus orders are; 0 for none. */
 int getReadingPlace (const juce::String& name);

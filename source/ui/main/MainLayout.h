@@ -25,7 +25,6 @@ namespace MainLayout
     constexpr float productLineHeight = 3.0f;
     constexpr UnitPoint applicationVersionLine { 75.0f, 6.0f };
     constexpr float applicationVersionHeight = 2.0f;
-    constexpr float headerBottom = 20.0f;
 
     // The corner dots, the two sections and their rules.
     constexpr float dotDiameter = 1.0f;

@@ -17,6 +17,7 @@ namespace
             case ControlKind::cancel:
                 return FaceButton::Style::faintWordLit;
             case ControlKind::showInFolder:
+            case ControlKind::retry:
                 return FaceButton::Style::word;
             case ControlKind::tab:
             case ControlKind::install:
@@ -123,6 +124,10 @@ void MainParts::addFace (const MainControl& control, juce::Button::Listener& lis
             face->setButtonText ("Show in folder");
             face->textHeight = showButtonTextHeight;
             break;
+        case ControlKind::retry:
+            face->setButtonText ("Retry");
+            face->textHeight = showButtonTextHeight;
+            break;
         case ControlKind::formatRow:
             break;
     }
@@ -151,7 +156,7 @@ void MainParts::layOut (int width, const RunReport& report, const juce::Font& fo
     unit = u;
 
     header.unit = u;
-    header.setBounds (0, 0, width, (int) std::ceil (headerBottom * u) + 1);
+    header.setBounds (0, 0, width, (int) std::ceil ((headerBox.y + headerBox.height) * u) + 1);
 
     progress.unit = u;
     progress.setBounds (getProgressArea (0, u).getUnion (getProgressArea (numFormats - 1, u)).getSmallestIntegerContainer());
@@ -208,11 +213,14 @@ void MainParts::placeResultLines (const RunReport& report)
         if (row < 0)
             continue;
 
-        // Each installed one with its "Show in folder" at the right of its line.
+        // Each installed one with its "Show in folder" at the right of its line, in the same place
+        // as a failed one's "Retry".
         const auto line = getResultLineArea (row, report.outcomes.size(), u);
         resultLines[(size_t) i]->setBounds (line.toNearestInt());
-        place (getControl ("SHOW_" + formatNames[i]), showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f,
-               showButtonWidth * u, showButtonHeight * u);
+
+        for (const auto& prefix : { "SHOW_", "RETRY_" })
+            place (getControl (prefix + formatNames[i]), showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f,
+                   showButtonWidth * u, showButtonHeight * u);
     }
 }
 
@@ -223,11 +231,15 @@ void MainParts::show (ControlView view, const RunReport& report)
         auto& button = getControl (control.name);
         auto shown = control.view == ControlView::always || control.view == view;
 
-        // A result line offers its folder only where a bundle was put.
-        if (control.kind == ControlKind::showInFolder)
+        // A result line offers its folder where a bundle was put, and another run where the format
+        // failed or a removal waits for the next restart.
+        if (control.kind == ControlKind::showInFolder || control.kind == ControlKind::retry)
         {
             const auto row = RunTexts::getResultRow (report, control.index);
-            shown = shown && row >= 0 && ! report.uninstall && report.outcomes.getReference (row).succeeded;
+            const auto* outcome = row >= 0 ? &report.outcomes.getReference (row) : nullptr;
+            shown = shown && outcome != nullptr
+                 && (control.kind == ControlKind::retry ? RunTexts::canRetry (report, *outcome)
+                                                        : ! report.uninstall && outcome->succeeded);
         }
 
         // INSTALL stays in sight during a run, but cannot be pressed.

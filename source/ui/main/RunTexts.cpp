@@ -96,6 +96,20 @@ namespace RunTexts
         return lines.joinIntoString ("\n");
     }
 
+    bool canRetry (const RunReport& report, const FormatOutcome& outcome)
+    {
+        return ! outcome.succeeded || (report.uninstall && outcome.needsRestart());
+    }
+
+    RunReport merge (RunReport report, const RunReport& retried)
+    {
+        for (const auto& outcome : retried.outcomes)
+            if (const auto row = getResultRow (report, outcome.formatIndex); row >= 0)
+                report.outcomes.set (row, outcome);
+
+        return report;
+    }
+
     int getResultRow (const RunReport& report, int formatIndex)
     {
         for (int row = 0; row < report.outcomes.size(); ++row)

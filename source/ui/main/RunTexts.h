@@ -23,6 +23,13 @@ namespace RunTexts
         entry in Installed apps, and the holders and other copies. */
     juce::String getOutcome (const RunReport& report, const juce::String& entryNotice);
 
+    /** Whether a finished format is offered another run: it failed, or its removal waits for the
+        next restart (a program holds it). Otherwise an installed one offers its folder. */
+    bool canRetry (const RunReport& report, const FormatOutcome& outcome);
+
+    /** The report with `retried`'s outcomes in place of the earlier ones of their formats. */
+    RunReport merge (RunReport report, const RunReport& retried);
+
     /** The row of a format's line in the result view (in the order of the run's outcomes), or -1. */
     int getResultRow (const RunReport& report, int formatIndex);
 } // namespace RunTexts

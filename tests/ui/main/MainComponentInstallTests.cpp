@@ -80,6 +80,35 @@ TEST_F (MainComponentInstallTest, aFailedFormatIsReportedAndTheOthersStillRun)
     EXPECT_EQ (component.getShownStatus (1).state, InstallState::Installed);
 }
 
+TEST_F (MainComponentInstallTest, aFailedFormatRunsAgainWithItsRetryAndNothingElseDoes)
+{
+    ASSERT_TRUE ((folder / "in the way").create().wasOk());
+    locations.defaultInstallFolders[0] = folder / "in the way/VST3";
+    MainComponent component (locations);
+    component.setSelection ({ true, true, false });
+    component.installSelectedFormats();
+    component.waitForRun();
+
+    auto& retry = component.getControl ("RETRY_VST3");
+    EXPECT_TRUE (retry.isVisible());
+    EXPECT_FALSE (component.getControl ("SHOW_VST3").isVisible());
+    EXPECT_FALSE (component.getControl ("RETRY_CLAP").isVisible()) << "CLAP was installed";
+
+    // Once what stood in the way is gone, Retry installs VST3; CLAP's line stays as it was.
+    ASSERT_TRUE ((folder / "in the way").deleteFile());
+    retry.press();
+    EXPECT_TRUE (component.isRunWorking());
+    component.waitForRun();
+
+    EXPECT_TRUE (component.getRunReport().allSucceeded());
+    EXPECT_EQ (component.getRunReport().outcomes.size(), 2);
+    EXPECT_TRUE (component.getControl ("SHOW_VST3").isVisible());
+    EXPECT_FALSE (retry.isVisible());
+
+    component.installSelectedFormats();
+    EXPECT_FALSE (component.isRunWorking()) << "no second run of the selection";
+}
+
 TEST_F (MainComponentInstallTest, uninstallRemovesOnlyTheSelectedBundles)
 {
     for (const auto* bundle : { "Common Files/VST3/Morvane4.vst3/Contents/x86_64-win/Morvane4.vst3",
