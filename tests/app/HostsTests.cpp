@@ -110,9 +110,18 @@ TEST_F (TestLocationsFixture, otherCopiesAreNamedByVerifyAndTheWindowAndOurOwnBu
     EXPECT_EQ (run ("--verify vst3,clap", locations), lines.joinIntoString ("\n"));
 
     MainComponent component (locations);
+    juce::File revealed;
+    component.setRevealer ([&revealed] (const juce::File& file) { revealed = file; });
     component.setSelection ({ false, true, false });
     component.installSelectedFormats();
     component.waitForRun();
-    EXPECT_EQ (component.getResultLine (1), "CLAP installed in " + getBundlePath (locations.defaultInstallFolders[1], "Morvane4", 1).getFullPathName() + " " + lines[lines.size() - 1]);
+    EXPECT_EQ (component.getResultLine (1), "CLAP installed in " + getBundlePath (locations.defaultInstallFolders[1], "Morvane4", 1).getFullPathName());
     EXPECT_EQ (component.getHintLine().getText(), lines[lines.size() - 1]);
+
+    // The other copy has a line of its own, whose "Show in folder" shows it.
+    auto* copiesLine = dynamic_cast<ReadableText*> (component.findPart ("RESULT_COPIES"));
+    ASSERT_TRUE (copiesLine != nullptr && copiesLine->isVisible());
+    EXPECT_EQ (copiesLine->getText(), lines[lines.size() - 1]);
+    component.getControl ("SHOW_COPIES").press();
+    EXPECT_TRUE (lines[lines.size() - 1].contains (revealed.getFullPathName())) << revealed.getFullPathName();
 }

@@ -148,6 +148,16 @@ namespace
         failedThree.outcomes.add ({ 2, false, "access denied", bundleAt (2), false });
         render ("failure_three", [&failedThree] (MainComponent& c) { c.finishRun (failedThree); });
 
+        // Three formats, one of them held by a program, with other copies a host may load first:
+        // a fourth line, below the band, for the copies.
+        RunReport withCopies;
+        withCopies.outcomes.add ({ 0, true, {}, bundleAt (0), true });
+        withCopies.outcomes.add ({ 1, false, "Morvane4.clap is in use by fakehost (process 4242)", bundleAt (1), true });
+        withCopies.outcomes.add ({ 2, true, {}, bundleAt (2), false });
+        withCopies.outcomes.getReference (0).otherCopies.add ({ 0, root.getChildFile ("Users/ana/AppData/Local/Programs/Common/VST3/Morvane4.vst3"), "4.0.1.0" });
+        withCopies.outcomes.getReference (0).otherCopies.add ({ 0, root.getChildFile ("Common Files (x86)/VST3/Morvane4.vst3"), {} });
+        render ("other_copies", [&withCopies] (MainComponent& c) { c.finishRun (withCopies); });
+
         // A real install of the three formats, in the result view.
         render ("installed", [] (MainComponent& c)
                 {

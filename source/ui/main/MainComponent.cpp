@@ -2,6 +2,7 @@
 // modifier keys, and the keyboard and screen readers.
 #include "ui/main/MainComponent.h"
 
+#include "engine/OtherCopies.h"
 #include "engine/OwnLeftover.h"
 #include "ui/main/RunTexts.h"
 #include "ui/main/ShutdownBlock.h"
@@ -112,6 +113,7 @@ MainTexts MainComponent::getTexts()
     texts.product = [this] { return productName + ", version " + productVersion + Product::platformSuffix; };
     texts.outcome = [this] { return getOutcomeText(); };
     texts.resultLine = [this] (int formatIndex) { return getResultLine (formatIndex); };
+    texts.copiesLine = [this] { return RunTexts::getCopiesLine (runReport); };
     texts.progressFraction = [this] (int formatIndex) { return getProgressFraction (formatIndex); };
     texts.progressText = [this] (int formatIndex) { return getProgressText (formatIndex); };
     return texts;
@@ -400,6 +402,16 @@ std::optional<juce::String> MainComponent::getHintText (const juce::String& name
         if (const auto notes = getResultNotes (control->index); ! notes.isEmpty())
             return notes.joinIntoString (" ") + " " + control->hint;
 
+    if (control->action == ControlAction::showOtherCopy)
+    {
+        juce::StringArray copies;
+
+        for (const auto& copy : RunTexts::getOtherCopies (runReport))
+            copies.add (describeOtherCopy (copy));
+
+        return copies.joinIntoString (" ") + " " + control->hint;
+    }
+
     return juce::String (control->hint);
 }
 
@@ -455,6 +467,11 @@ void MainComponent::buttonClicked (juce::Button* button)
 
         case ControlAction::retryFormat:
             retryFormat (control->index);
+            break;
+
+        case ControlAction::showOtherCopy:
+            if (const auto copies = RunTexts::getOtherCopies (runReport); ! copies.isEmpty() && revealInFolder)
+                revealInFolder (copies.getFirst().path);
             break;
     }
 }

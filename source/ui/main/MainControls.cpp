@@ -2,7 +2,7 @@
 
 // The format rows compose their hints when asked (install or update); SELECT ALL leaves the hint
 // line as it is.
-const std::array<MainControl, 16> mainControls { {
+const std::array<MainControl, 17> mainControls { {
     { "EULA", "Licence agreement", "Click to read End-User License Agreement", "icon_eula_svg",
       ControlAction::openLicence, ControlKind::tab, 0, ControlView::always },
     { "MANUAL", "Manual", "Click to open product manual in your web browser", "icon_manual_svg",
@@ -35,6 +35,8 @@ const std::array<MainControl, 16> mainControls { {
       ControlAction::retryFormat, ControlKind::retry, 1, ControlView::finished },
     { "RETRY_AAX", "Retry AAX", "Click to run AAX again", nullptr,
       ControlAction::retryFormat, ControlKind::retry, 2, ControlView::finished },
+    { "SHOW_COPIES", "Show the other copy in folder", "Click to show the first of them in your file manager", nullptr,
+      ControlAction::showOtherCopy, ControlKind::showInFolder, -1, ControlView::finished },
 } };
 
 const MainControl* findMainControl (const juce::String& name)
@@ -47,13 +49,14 @@ const MainControl* findMainControl (const juce::String& name)
 }
 
 // The product line, the outcome of a run where the rows were, the choice of formats, a run's
-// progress and its Cancel, each result line before its "Show in folder" or "Retry", the tabs and
-// INSTALL, and the hint line last.
-const std::array<const char*, 25> readingOrder { {
+// progress and its Cancel, each result line before its "Show in folder" or "Retry" and the other
+// copies' line before its "Show in folder", the tabs and INSTALL, and the hint line last.
+const std::array<const char*, 27> readingOrder { {
     "PRODUCT_LINE", "OUTCOME",
     "VST3", "CLAP", "AAX", "SELECT_ALL",
     "PROGRESS_VST3", "PROGRESS_CLAP", "PROGRESS_AAX", "CANCEL",
     "RESULT_VST3", "SHOW_VST3", "RETRY_VST3", "RESULT_CLAP", "SHOW_CLAP", "RETRY_CLAP", "RESULT_AAX", "SHOW_AAX", "RETRY_AAX",
+    "RESULT_COPIES", "SHOW_COPIES",
     "EULA", "MANUAL", "WEBSITE", "SUPPORT", "INSTALL",
     "HINT_LINE",
 } };

@@ -7,7 +7,7 @@
 #include <array>
 
 /** What a click on a control does. */
-enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install, cancelRun, showInFolder, retryFormat };
+enum class ControlAction { openLicence, openManual, openWebsite, openSupport, toggleFormat, selectAll, install, cancelRun, showInFolder, retryFormat, showOtherCopy };
 
 /** How the control looks and where it is kept: a tab face, a format row, INSTALL, SELECT ALL, the
     run's Cancel, or a result line's "Show in folder" or "Retry". */
@@ -31,16 +31,16 @@ struct MainControl
 };
 
 /** Every control, in the order they are drawn: the tabs, the format rows, INSTALL, SELECT ALL,
-    Cancel, the "Show in folder" and "Retry" buttons. */
-extern const std::array<MainControl, 16> mainControls;
+    Cancel, the "Show in folder" and "Retry" buttons, and the other copies' "Show in folder". */
+extern const std::array<MainControl, 17> mainControls;
 
 /** The control of that component name, or nullptr. */
 const MainControl* findMainControl (const juce::String& name);
 
 /** Everything screen readers read in the main view, in the order they read it and Tab follows it:
     the controls by their names, the painted texts by names of their own ("RESULT_" and
-    "PROGRESS_" followed by a format's name). */
-extern const std::array<const char*, 25> readingOrder;
+    "PROGRESS_" followed by a format's name, and "RESULT_COPIES"). */
+extern const std::array<const char*, 27> readingOrder;
 
 /** The place of a name in readingOrder, counted from 1 as explicit focus orders are; 0 for none. */
 int getReadingPlace (const juce::String& name);

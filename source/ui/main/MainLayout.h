@@ -101,13 +101,16 @@ namespace MainLayout
         return firstProgressRow.toPixelsUnrounded (unit).translated (0.0f, (float) row * progressRowStep * unit);
     }
 
-    /** A result line's area, in pixels: the last of `rows` lines sits at the bottom of the band;
-        row -1 is the line above the first. */
+    /** The most result lines the band holds; more run on below it, over the result's picture. */
+    constexpr int linesInBand = 3;
+
+    /** A result line's area, in pixels: up to three lines end at the bottom of the band; row -1 is
+        the line above the first. */
     inline juce::Rectangle<float> getResultLineArea (int row, int rows, float unit)
     {
         const auto band = resultLinesBand.toPixelsUnrounded (unit);
         const auto step = resultLineStep * unit;
-        const auto top = band.getBottom() - step * (float) (rows - row);
+        const auto top = band.getBottom() - step * (float) (juce::jmin (rows, linesInBand) - row);
         return { band.getX(), top, resultTextWidth * unit, step };
     }
 } // namespace MainLayout

@@ -51,6 +51,7 @@ MainParts::MainParts (juce::Component& ownerToFill, juce::Button::Listener& list
     : header (productName, productVersionLine)
     , productText (juce::AccessibilityRole::staticText, texts.product)
     , outcomeText (juce::AccessibilityRole::staticText, texts.outcome)
+    , copiesLine (juce::AccessibilityRole::staticText, texts.copiesLine)
     , owner (ownerToFill)
 {
     owner.addAndMakeVisible (header);
@@ -89,6 +90,9 @@ MainParts::MainParts (juce::Component& ownerToFill, juce::Button::Listener& list
         progressReadouts[index]->setTitle (formatNames[i]);
         owner.addChildComponent (*progressReadouts[index]);
     }
+
+    copiesLine.setName ("RESULT_COPIES");
+    owner.addChildComponent (copiesLine);
 
     owner.addAndMakeVisible (hintLine);
     hintLine.setJustificationType (juce::Justification::centred);
@@ -205,6 +209,16 @@ void MainParts::layOut (int width, const RunReport& report, const juce::Font& fo
 void MainParts::placeResultLines (const RunReport& report)
 {
     const auto u = unit;
+    const auto rows = RunTexts::getLineCount (report);
+
+    const auto placeLine = [this, u] (juce::Component& text, juce::Component& button, juce::Rectangle<float> line)
+    {
+        text.setBounds (line.toNearestInt());
+        place (button, showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f, showButtonWidth * u, showButtonHeight * u);
+    };
+
+    // The other copies' line comes after the formats'.
+    placeLine (copiesLine, getControl ("SHOW_COPIES"), getResultLineArea (report.outcomes.size(), rows, u));
 
     for (int i = 0; i < numFormats; ++i)
     {
@@ -215,12 +229,10 @@ void MainParts::placeResultLines (const RunReport& report)
 
         // Each installed one with its "Show in folder" at the right of its line, in the same place
         // as a failed one's "Retry".
-        const auto line = getResultLineArea (row, report.outcomes.size(), u);
-        resultLines[(size_t) i]->setBounds (line.toNearestInt());
+        const auto line = getResultLineArea (row, rows, u);
 
         for (const auto& prefix : { "SHOW_", "RETRY_" })
-            place (getControl (prefix + formatNames[i]), showButtonX * u, line.getCentreY() - showButtonHeight * u * 0.5f,
-                   showButtonWidth * u, showButtonHeight * u);
+            placeLine (*resultLines[(size_t) i], getControl (prefix + formatNames[i]), line);
     }
 }
 
@@ -232,8 +244,10 @@ void MainParts::show (ControlView view, const RunReport& report)
         auto shown = control.view == ControlView::always || control.view == view;
 
         // A result line offers its folder where a bundle was put, and another run where the format
-        // failed or a removal waits for the next restart.
-        if (control.kind == ControlKind::showInFolder || control.kind == ControlKind::retry)
+        // failed or a removal waits for the next restart; the other copies' line, the first one's.
+        if (control.action == ControlAction::showOtherCopy)
+            shown = shown && ! RunTexts::getOtherCopies (report).isEmpty();
+        else if (control.kind == ControlKind::showInFolder || control.kind == ControlKind::retry)
         {
             const auto row = RunTexts::getResultRow (report, control.index);
             const auto* outcome = row >= 0 ? &report.outcomes.getReference (row) : nullptr;
@@ -257,6 +271,7 @@ void MainParts::show (ControlView view, const RunReport& report)
     progress.setVisible (view == ControlView::running);
     result.setVisible (view == ControlView::finished);
     outcomeText.setVisible (view == ControlView::finished);
+    copiesLine.setVisible (view == ControlView::finished && ! RunTexts::getOtherCopies (report).isEmpty());
 
     for (int i = 0; i < numFormats; ++i)
     {

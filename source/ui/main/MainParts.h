@@ -12,6 +12,7 @@ struct MainTexts
     std::function<juce::String()> product;
     std::function<juce::String()> outcome;
     std::function<juce::String (int)> resultLine;
+    std::function<juce::String()> copiesLine;
     std::function<double (int)> progressFraction;
     std::function<juce::String (int)> progressText;
 };
@@ -54,6 +55,7 @@ public:
     ReadableText productText;
     ReadableText outcomeText;
     std::array<std::unique_ptr<ReadableText>, numFormats> resultLines;
+    ReadableText copiesLine;
     std::array<std::unique_ptr<ProgressReadout>, numFormats> progressReadouts;
     juce::Label hintLine { "HINT_LINE" };
 

@@ -228,18 +228,25 @@ void ResultView::paint (juce::Graphics& g)
 
     const auto box = resultBox.toPixelsUnrounded (u);
     const auto succeeded = runReport.allSucceeded();
+    const auto rows = RunTexts::getLineCount (runReport);
 
-    drawIcon (g, succeeded ? successMark.get() : warningMark.get(), box.reduced (resultIconInset * u));
+    // The picture stays clear of lines that run on below the band.
+    auto iconBox = box.reduced (resultIconInset * u);
+    iconBox.setTop (juce::jmax (iconBox.getY(), getResultLineArea (rows - 1, rows, u).getBottom()));
+    drawIcon (g, succeeded ? successMark.get() : warningMark.get(), iconBox);
 
-    // One line per format the run touched, as the command line prints it, fitted to its width;
-    // above them, what went wrong with the entry in Installed apps.
+    // One line per format the run touched, as the command line prints it, fitted to its width,
+    // and one for the other copies; above them, what went wrong with the entry in Installed apps.
     g.setColour (Palette::grey);
     g.setFont (resultLineHeight * u);
-    const auto rows = runReport.outcomes.size();
 
-    for (int row = entryNotice.isNotEmpty() ? -1 : 0; row < juce::jmin (rows, numFormats); ++row)
-        g.drawFittedText (row < 0 ? entryNotice : RunTexts::getLine (runReport, runReport.outcomes.getReference (row).formatIndex),
-                          getResultLineArea (row, rows, u).toNearestInt(), juce::Justification::centredLeft, 1, resultLineMinimumScale);
+    for (int row = entryNotice.isNotEmpty() ? -1 : 0; row < rows; ++row)
+    {
+        const auto text = row < 0 ? entryNotice
+                        : row < runReport.outcomes.size() ? RunTexts::getLine (runReport, runReport.outcomes.getReference (row).formatIndex)
+                                                          : RunTexts::getCopiesLine (runReport);
+        g.drawFittedText (text, getResultLineArea (row, rows, u).toNearestInt(), juce::Justification::centredLeft, 1, resultLineMinimumScale);
+    }
 
     g.setFont (resultTextHeight * u);
     g.setColour (Palette::white);

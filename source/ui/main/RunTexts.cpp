@@ -75,11 +75,38 @@ namespace RunTexts
             if (outcome.formatIndex == formatIndex)
             {
                 auto lines = juce::StringArray (report.describe (outcome));
-                lines.addArray (getNotes (report, formatIndex));
+                lines.addArray (report.describeRestart (outcome));
+                lines.addArray (report.describeStillOpen (outcome));
                 return lines.joinIntoString (" ");
             }
 
         return {};
+    }
+
+    juce::Array<OtherCopy> getOtherCopies (const RunReport& report)
+    {
+        juce::Array<OtherCopy> copies;
+
+        for (const auto& outcome : report.outcomes)
+            copies.addArray (outcome.otherCopies);
+
+        return copies;
+    }
+
+    juce::String getCopiesLine (const RunReport& report)
+    {
+        const auto copies = getOtherCopies (report);
+
+        if (copies.isEmpty())
+            return {};
+
+        const auto more = copies.size() - 1;
+        return describeOtherCopy (copies.getFirst()) + (more > 0 ? " (and " + juce::String (more) + " more)" : juce::String());
+    }
+
+    int getLineCount (const RunReport& report)
+    {
+        return report.outcomes.size() + (getOtherCopies (report).isEmpty() ? 0 : 1);
     }
 
     juce::String getOutcome (const RunReport& report, const juce::String& entryNotice)

@@ -16,8 +16,18 @@ namespace RunTexts
     juce::StringArray getNotes (const RunReport& report, int formatIndex);
 
     /** The line the result view shows for a format, or "" when the run did not touch it: the
-        command line's line, then what it prints below it. */
+        command line's line, then the programs that hold its bundle (the other copies have a line
+        of their own). */
     juce::String getLine (const RunReport& report, int formatIndex);
+
+    /** Every other copy a host may load first, of every format the run touched. */
+    juce::Array<OtherCopy> getOtherCopies (const RunReport& report);
+
+    /** The result view's line of the other copies: the first, and how many more; "" for none. */
+    juce::String getCopiesLine (const RunReport& report);
+
+    /** How many lines the result view shows: one per format, and one for the other copies. */
+    int getLineCount (const RunReport& report);
 
     /** The run's outcome in words: "Success", or the failure lines; then what went wrong with the
         entry in Installed apps, and the holders and other copies. */
