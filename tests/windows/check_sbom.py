@@ -1,9 +1,10 @@
-"""check_sbom.py SBOM SCHEMA EXE MAP: valid SPDX 2.3, the exe's SHA-256, every expected package with a licence, a version
-and a relationship to the exe; every file in the linker's map claimed, and an archive no package claims refused."""
+"""check_sbom.py SBOM SCHEMA EXE MAP NOTICES: valid SPDX 2.3, the exe's SHA-256, every expected package with a licence, a
+version and a relationship to the exe; every file in the linker's map claimed, and an archive no package claims refused;
+the notices beside the exe (CRLF) are, with LF line ends, the resource the exe shows in its licence panel."""
 import hashlib, json, os, sys
 import jsonschema
 
-sbom_path, schema_path, exe, map_path = sys.argv[1:5]
+sbom_path, schema_path, exe, map_path, notices_path = sys.argv[1:6]
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "sbom"))
 import make_sbom  # noqa: E402
 
@@ -31,7 +32,10 @@ try:
     problems.append("an archive that no package claims was let through")
 except SystemExit as refusal:
     problems += [] if "libquadmath.a" in str(refusal) else [str(refusal)]
+notices = open(notices_path, "rb").read()
+problems += ["the notices' line ends are not all CRLF"] if b"\n" in notices.replace(b"\r\n", b"") else []
+problems += ["the notices are not the text compiled into the exe"] if notices.replace(b"\r\n", b"\n") + b"\0" not in open(exe, "rb").read() else []
 if problems:
     sys.exit("FAILED: " + "; ".join(problems))
-print("bill of materials: valid SPDX 2.3, the exe's SHA-256, %d packages, the map's %d files claimed, an unknown archive refused"
-      % (len(packages), len(files) - 1))
+print("bill of materials: valid SPDX 2.3, the exe's SHA-256, %d packages, the map's %d files claimed, an unknown archive refused;"
+      " the notices beside the exe are those compiled into it" % (len(packages), len(files) - 1))

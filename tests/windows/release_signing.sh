@@ -4,10 +4,10 @@
 # its signature, and matches its SHA256SUMS; a timestamp from an authority on 127.0.0.1 verifies
 # against that authority's certificate, and one that answers garbage or nothing fails the release;
 # without --sign the exe is the built one, unsigned; bad input writes nothing. The bill of materials
-# and the notices beside each exe are checked (check_sbom.py), and the
-# winget manifest beside each is valid against winget's schemas (from ../shared/winget-schemas
-# beside the repository) and names the exe's SHA-256 and the download address given with --url,
-# or a placeholder.
+# and the notices beside each exe are checked (check_sbom.py; the notices are the text the exe shows
+# in its licence panel), and the winget manifest beside each is valid against winget's schemas (from
+# ../shared/winget-schemas beside the repository) and names the exe's SHA-256 and the download
+# address given with --url, or a placeholder.
 #
 #   release_signing.sh WORK_FOLDER BUILT_EXE
 #
@@ -86,7 +86,7 @@ osslsigncode remove-signature -in signed/tw_installer.exe -out without-signature
 cmp without-signature.exe "$built_with_publisher" || fail "without its signature, the signed exe is not the one built for it"
 echo "signed: verified against the signing certificate (SHA-256), not against another; the exe built with its publisher plus a signature"
 /usr/bin/python3 "$check_manifest" signed/winget "$winget_schemas" signed/tw_installer.exe "$download_url"
-/usr/bin/python3 "$check_sbom" signed/tw_installer.spdx.json "$spdx_schema" signed/tw_installer.exe "${built_with_publisher%.exe}.map"
+/usr/bin/python3 "$check_sbom" signed/tw_installer.spdx.json "$spdx_schema" signed/tw_installer.exe "${built_with_publisher%.exe}.map" signed/THIRD-PARTY-NOTICES.txt
 
 #==================================================================================================
 # Time-stamped by an authority on 127.0.0.1 (timestamp_authority.py), whose certificate the timestamp
@@ -123,7 +123,7 @@ echo "time-stamped: verified against the authority's certificate; garbage or no 
 run_release unsigned.log unsigned
 grep -q "NOT signed" unsigned.log || fail "the release does not say the exe is unsigned ($(tail -n 1 unsigned.log))"
 cmp unsigned/tw_installer.exe "$built" || fail "the unsigned release is not the built exe"
-/usr/bin/python3 "$check_sbom" unsigned/tw_installer.spdx.json "$spdx_schema" unsigned/tw_installer.exe "${built%.exe}.map"
+/usr/bin/python3 "$check_sbom" unsigned/tw_installer.spdx.json "$spdx_schema" unsigned/tw_installer.exe "${built%.exe}.map" unsigned/THIRD-PARTY-NOTICES.txt
 # The same exe gives the same bill of materials, byte for byte.
 run_release again.log unsigned-again
 cmp unsigned/tw_installer.spdx.json unsigned-again/tw_installer.spdx.json || fail "a second release of the same exe gave another bill of materials"

@@ -2,12 +2,21 @@
 the build used: every archive member and object the linker's map (-Wl,-Map) names is put under one
 of the packages below, and a file the map names that no package claims stops the release.
 
-    make_sbom.py --exe EXE --map MAP --build BUILD_FOLDER --source SOURCE_FOLDER --out FILE
+    make_sbom.py --exe EXE --map MAP --build BUILD_FOLDER --source SOURCE_FOLDER --out FILE --notices FILE
+    make_sbom.py --notices-only FILE --platform windows|linux --source SOURCE_FOLDER
+    make_sbom.py --notice-inputs --platform windows|linux --source SOURCE_FOLDER
 
 Versions come from Debian's package database (the toolchain, JUCE, zlib), from the pkg-config files
 of libpng and libjpeg-turbo as cross-built from Debian's sources, and from the sources (the
 program's version); SHA-256s from the files. `created` is the time of the commit, and
 `documentNamespace` is made from the exe's SHA-256: the same exe gives the same bytes.
+
+The third-party notices are compiled into the program, which shows them below its licence
+agreement: the build writes them with --notices-only (LF line ends, the same bytes for the same
+sources and packages), and --notice-inputs names the files they are made from, one a line, for the
+build to depend on. The Windows exe's list is fixed by PACKAGES and the fonts; the release's
+THIRD-PARTY-NOTICES.txt (--notices, CRLF line ends) is the same text, and the release stops when
+the exe does not carry it or the linker's map takes a different set of packages.
 """
 import argparse
 import datetime
@@ -51,10 +60,21 @@ PACKAGES = [
      [r"^/usr/x86_64-w64-mingw32/lib/", r"/delayload/lib[a-z0-9_]+\.a$"],
      ["/usr/share/doc/mingw-w64-x86-64-dev/copyright"]),
 ]
-OWN_FILES = [r"/source/libtw_(engine|ui|app|user_shell)\.a$", r"/libtw_binary_data\.a$", r"CMakeFiles/tw_installer\.dir/"]
+OWN_FILES = [r"/source/libtw_(engine|ui|app|user_shell)\.a$", r"/libtw_(binary|notices)_data\.a$", r"CMakeFiles/tw_installer\.dir/"]
 JUCE_TERMS = ("JUCE's modules juce_core and juce_events are used under the ISC licence; juce_data_structures, "
               "juce_graphics, juce_gui_basics and juce_gui_extra under the JUCE 7 licence that Tarnwick holds "
               "(juce.com/legal), in place of the GNU Affero General Public License v3 that Debian's package also offers.")
+# What each build's program has compiled in, whose notices it carries: the Windows exe links every
+# package above statically; the Linux program compiles in JUCE alone (Debian's JUCE has no bundled
+# zlib, libpng or libjpeg) and takes the rest from the system as shared libraries, named in its notes.
+COMPILED_IN = {"windows": [p[0] for p in PACKAGES], "linux": ["JUCE"]}
+PROGRAM_FILE = {"windows": "tw_installer.exe", "linux": "tw_installer"}
+SYSTEM_LIBRARIES = {
+    "linux": "At run time it also uses shared libraries of the system it runs on: zlib, libpng, libjpeg-turbo, "
+             "FreeType, the X11 libraries, the GNU C library, libstdc++ and libgcc. They are not part of "
+             "tw_installer; their notices come with the system (/usr/share/doc/PACKAGE/copyright on Debian).",
+}
+NOTICES_HEADING = "THIRD-PARTY NOTICES"
 LICENCE_REFS = {
     "LicenseRef-JUCE-7-Commercial": "The JUCE 7 licence held by the maker (juce.com/legal), under which JUCE's GPL-or-commercial modules are used",
     "LicenseRef-Tarnwick-EULA": "The Tarnwick end-user licence agreement, shown by the installer",
@@ -123,11 +143,24 @@ def constant(path, name):
         return re.search(r'constexpr const char\* ' + name + r' = "([^"]*)"', file.read()).group(1)
 
 
-def notices(used, fonts_licence):
-    """THIRD-PARTY-NOTICES.txt: each linked package's copyright and licence, then the fonts'."""
-    parts = ["Third-party notices for tw_installer.exe\n\nThe installer contains the following components. "
-             "Each is listed with its version, its licence and the copyright and licence text of its source package.\n"]
-    sections = [(name, licence, files) for name, licence, _, _, _, files in used]
+def compiled_in(platform):
+    return [p for p in PACKAGES if p[0] in COMPILED_IN[platform]]
+
+
+def notice_inputs(platform, fonts_licence):
+    """The files the notices of a build are made from."""
+    files = [f for p in compiled_in(platform) for f in p[5] if not f.startswith("text:")]
+    return files + [fonts_licence, os.path.abspath(__file__)]
+
+
+def notices(platform, fonts_licence):
+    """THIRD-PARTY-NOTICES.txt: each compiled-in package's copyright and licence, then the fonts'."""
+    introduction = ("%s contains the following components. Each is listed with its licence and the copyright "
+                    "and licence text of its source package." % PROGRAM_FILE[platform])
+    if platform in SYSTEM_LIBRARIES:
+        introduction += " " + SYSTEM_LIBRARIES[platform]
+    parts = [NOTICES_HEADING + "\n\n" + introduction + "\n"]
+    sections = [(name, licence, files) for name, licence, _, _, _, files in compiled_in(platform)]
     sections.append(("Nunito (the two font files)", "OFL-1.1", [fonts_licence]))
     for name, licence, files in sections:
         texts = []
@@ -137,21 +170,47 @@ def notices(used, fonts_licence):
             else:
                 with open(source, encoding="utf-8") as file:
                     texts.append(file.read().strip())
-        rule = "=" * 78
+        rule = "=" * 56
         parts.append("%s\n%s (%s)\n%s\n\n%s\n" % (rule, name, licence, rule, "\n\n".join(texts)))
     return "\n".join(parts)
 
 
+def carries(exe_path, text):
+    """Whether the exe holds the text, with LF line ends, as a resource of its own (juceaide ends one with a 0)."""
+    with open(exe_path, "rb") as file:
+        return (text.replace("\r\n", "\n").encode("utf-8") + b"\0") in file.read()
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--exe", "--map", "--build", "--source", "--out", "--notices"):
-        parser.add_argument(option, required=True)
+    for option in ("--exe", "--map", "--build", "--source", "--out", "--notices", "--notices-only"):
+        parser.add_argument(option)
+    parser.add_argument("--notice-inputs", action="store_true")
+    parser.add_argument("--platform", choices=sorted(COMPILED_IN), default="windows")
     arguments = parser.parse_args()
+    if not arguments.source:
+        parser.error("--source is needed")
+    fonts_licence = os.path.join(arguments.source, "resources", "OFL.txt")
+
+    if arguments.notice_inputs:
+        print("\n".join(notice_inputs(arguments.platform, fonts_licence)))
+        return
+    if arguments.notices_only:
+        with open(arguments.notices_only, "w", encoding="utf-8", newline="\n") as file:
+            file.write(notices(arguments.platform, fonts_licence))
+        return
+    missing = [o for o in ("exe", "map", "build", "out", "notices") if not getattr(arguments, o)]
+    if missing or arguments.platform != "windows":
+        parser.error("the bill of materials is the Windows exe's, and needs --exe, --map, --build, --out and --notices")
 
     exe_sha = sha256(arguments.exe)
     commit_time = int(subprocess.run(["git", "-C", arguments.source, "log", "-1", "--format=%ct"], check=True,
                                      capture_output=True, text=True).stdout)
     used, juce_modules = claim(linked_files(arguments.map))
+    # The notices compiled into the exe name every package of its list: the map must take exactly those.
+    if [p[0] for p in used] != COMPILED_IN["windows"]:
+        sys.exit("make_sbom.py: the exe's notices name %s, but the linker took %s"
+                 % (", ".join(COMPILED_IN["windows"]), ", ".join(p[0] for p in used)))
     catalogue = os.path.join(arguments.source, "source", "engine", "Catalogue.h")
     plugin = constant(catalogue, "name") + " " + constant(catalogue, "version")
     resources = os.path.join(arguments.source, "resources")
@@ -193,8 +252,11 @@ def main():
         + [{"spdxElementId": "SPDXRef-tw-installer", "relationshipType": "STATIC_LINK" if p["SPDXID"].startswith("SPDXRef-Package") else "CONTAINS",
             "relatedSpdxElement": p["SPDXID"]} for p in packages[1:]],
     }
+    text = notices("windows", fonts_licence)
+    if not carries(arguments.exe, text):
+        sys.exit("make_sbom.py: the exe does not carry these third-party notices (built from other sources or packages?)")
     with open(arguments.notices, "w", encoding="utf-8", newline="\r\n") as file:
-        file.write(notices(used, os.path.join(resources, "OFL.txt")))
+        file.write(text)
     with open(arguments.out, "w", encoding="utf-8") as file:
         json.dump(document, file, indent=2, sort_keys=True)
         file.write("\n")

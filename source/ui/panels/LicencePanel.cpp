@@ -1,5 +1,6 @@
 #include "ui/panels/LicencePanel.h"
 
+#include "ui/panels/ThirdPartyNotices.h"
 #include "ui/style/Drawing.h"
 #include "ui/style/Palette.h"
 
@@ -18,7 +19,7 @@ LicencePanel::LicencePanel (const juce::String& text)
     editor = std::make_unique<juce::TextEditor>();
     addAndMakeVisible (*editor);
     editor->setMultiLine (true, true);
-    editor->setText (text, false);
+    editor->setText (withThirdPartyNotices (text), false);
     editor->applyColourToAllText (Palette::grey, true);
 
     // The outline takes the panel's own background, so none shows.

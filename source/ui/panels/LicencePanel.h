@@ -1,13 +1,17 @@
-// The overlay that shows the licence agreement in a scrollable text editor.
+// The overlay that shows the licence agreement and the third-party notices in a scrollable text editor.
 #pragma once
 
 #include "ui/panels/OverlayPanel.h"
 
-/** Covers the main component with the heading, the licence text and a close ring. */
+/** Covers the main component with the heading, the licence text (the third-party notices below it)
+    and a close ring.
+*/
 class LicencePanel final : public OverlayPanel
 {
 public:
-    /** The editor holds the text; the panel keeps no copy of its own. */
+    /** The editor holds the text and, below it, the compiled-in third-party notices; the panel keeps
+        no copy of its own.
+    */
     explicit LicencePanel (const juce::String& text);
     ~LicencePanel() override;
 

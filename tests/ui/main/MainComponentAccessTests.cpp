@@ -4,6 +4,7 @@
 #include "ui/main/MessagePump.h"
 #include "ui/main/TestLocations.h"
 #include "ui/panels/LicenceText.h"
+#include "ui/panels/ThirdPartyNotices.h"
 #include "ui/main/MainComponent.h"
 #include "ui/style/Palette.h"
 
@@ -291,7 +292,7 @@ TEST_F (MainComponentAccessTest, aPanelKeepsTabAmongItsControlsAndEscapeGivesThe
         EXPECT_EQ (text.getRole(), Role::editableText);
         EXPECT_EQ (text.getTitle(), c.textTitle);
         ASSERT_NE (text.getTextInterface(), nullptr);
-        EXPECT_EQ (text.getTextInterface()->getAllText(), isLicence ? licenceText : component->getSupportPanel()->getAboutText());
+        EXPECT_EQ (text.getTextInterface()->getAllText(), isLicence ? withThirdPartyNotices (licenceText) : component->getSupportPanel()->getAboutText());
 
         // Around the panel's controls and only them; the focused one has the outline.
         juce::StringArray visited;

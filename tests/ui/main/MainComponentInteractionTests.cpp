@@ -2,6 +2,7 @@
 #include "ui/main/MessagePump.h"
 #include "ui/main/TestLocations.h"
 #include "ui/panels/LicenceText.h"
+#include "ui/panels/ThirdPartyNotices.h"
 #include "ui/main/MainComponent.h"
 #include "ui/panels/SupportMail.h"
 
@@ -204,7 +205,7 @@ TEST_F (MainComponentInteractionTest, theLicencePanelOpensOverEverythingWithTheL
     EXPECT_TRUE (panel->isAlwaysOnTop());
     EXPECT_EQ (panel->getBounds(), component->getBounds());
     EXPECT_FLOAT_EQ (panel->unit, 6.0f);
-    EXPECT_EQ (panel->editor->getText(), licenceText);
+    EXPECT_EQ (panel->editor->getText(), withThirdPartyNotices (licenceText));
 }
 
 TEST_F (MainComponentInteractionTest, openingAPanelTwiceLeavesOneAndDestroysTheFirst)
@@ -275,10 +276,10 @@ TEST_F (MainComponentInteractionTest, editingTheLicenceLivesOnlyInThatPanel)
     click (tab ("EULA"));
     component->getLicencePanel()->editor->setCaretPosition (0);
     component->getLicencePanel()->editor->insertTextAtCaret ("I have changed this. ");
-    EXPECT_NE (component->getLicencePanel()->editor->getText(), licenceText);
+    EXPECT_NE (component->getLicencePanel()->editor->getText(), withThirdPartyNotices (licenceText));
 
     click (tab ("EULA"));
-    EXPECT_EQ (component->getLicencePanel()->editor->getText(), licenceText);
+    EXPECT_EQ (component->getLicencePanel()->editor->getText(), withThirdPartyNotices (licenceText));
 }
 
 TEST_F (MainComponentInteractionTest, theSupportPanelGetsTheSettingsPathAndProductAndOpensItsLinks)

@@ -2,6 +2,7 @@
 #include "ui/panels/SupportMail.h"
 #include "ui/panels/LicencePanel.h"
 #include "ui/panels/SupportPanel.h"
+#include "ui/panels/ThirdPartyNotices.h"
 #include "ui/style/CustomLookAndFeel.h"
 #include "ui/style/Palette.h"
 
@@ -72,7 +73,7 @@ TEST_F (PanelTest, licencePanelHoldsTheTextInAnEditableWrappedGreyEditor)
     LicencePanel panel ("First line.\n\nSecond block.");
 
     EXPECT_FLOAT_EQ (panel.unit, 9.0f);
-    EXPECT_EQ (panel.editor->getText(), "First line.\n\nSecond block.");
+    EXPECT_EQ (panel.editor->getText(), withThirdPartyNotices ("First line.\n\nSecond block."));
     EXPECT_TRUE (panel.editor->isMultiLine());
     EXPECT_FALSE (panel.editor->isReadOnly());
     EXPECT_EQ (panel.editor->getPasswordCharacter(), 0);
@@ -92,6 +93,24 @@ TEST_F (PanelTest, licencePanelHoldsTheTextInAnEditableWrappedGreyEditor)
     EXPECT_TRUE (panel.closeButton->getButtonText().isEmpty());
     EXPECT_EQ (panel.closeButton->getAlpha(), 0.0f);
     EXPECT_TRUE (panel.closeButton->isVisible());
+}
+
+TEST_F (PanelTest, licencePanelShowsTheThirdPartyNoticesBelowTheLicence)
+{
+    LicencePanel panel ("The licence.");
+    const auto text = panel.editor->getText();
+
+    EXPECT_TRUE (text.startsWith ("The licence.\n\n\nTHIRD-PARTY NOTICES\n\n")) << text.substring (0, 80);
+
+    // Every build compiles in JUCE and the fonts; only the Windows exe links libjpeg-turbo in.
+    const auto jpegNotice = "This software is based in part on the work of the Independent JPEG Group.";
+   #if JUCE_WINDOWS
+    EXPECT_TRUE (text.contains (jpegNotice));
+   #else
+    EXPECT_FALSE (text.contains (jpegNotice));
+   #endif
+    EXPECT_GT (text.indexOf ("SIL OPEN FONT LICENSE Version 1.1"), text.indexOf ("JUCE 7 licence that Tarnwick holds"));
+    EXPECT_GT (text.indexOf ("JUCE 7 licence that Tarnwick holds"), text.indexOf ("THIRD-PARTY NOTICES"));
 }
 
 TEST_F (PanelTest, licencePanelPlacesItsChildrenOnTheUnitGrid)
