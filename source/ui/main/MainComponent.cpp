@@ -177,13 +177,11 @@ void MainComponent::showSnapshot (const FormatsSnapshot& newSnapshot)
     snapshot = newSnapshot;
     showRows();
 
-    // A hint that speaks of a bundle follows it.
-    if (auto* focused = dynamic_cast<juce::Button*> (KeyboardFocus::findFocusedChild (*this)))
-        buttonStateChanged (focused);
-    else
-        for (auto& row : parts.rows)
-            if (row->isMouseOver())
-                buttonStateChanged (row.get());
+    // A hint that speaks of a bundle follows it: the hint of the row pointed at, by the pointer
+    // or, while the keyboard is in use, by the focus. Any other hint stays as it is.
+    for (auto& row : parts.rows)
+        if (row->isMouseOver() || (keyboardFocusShown && row->hasKeyboardFocus (false)))
+            buttonStateChanged (row.get());
 }
 
 void MainComponent::showRows()
