@@ -134,7 +134,7 @@ namespace CommandLine
 
             // A repair installs again, whole, what is installed now.
             if (options.action == Action::repair)
-                formats = findPresentBundles (setup);
+                formats = session.getPresentFormats();
 
             const auto outcome = session.run (formats, options.action == Action::uninstall);
             const auto& report = outcome.report;

@@ -123,7 +123,7 @@ private:
     void askThenRemove (const std::array<bool, numFormats>& requested)
     {
         // Only read for the question: the window's own start repairs and writes, once, after it.
-        const auto present = findPresentBundles (readInstallerSetup (SystemLocations::fromSystem()));
+        const auto present = InstallSession (SystemLocations::fromSystem(), InstallSession::Start::readOnly).getPresentFormats();
         std::array<bool, numFormats> installed {};
 
         for (size_t i = 0; i < installed.size(); ++i)

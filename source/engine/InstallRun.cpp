@@ -129,16 +129,6 @@ InstallerSetup readInstallerSetup (const SystemLocations& locations, Settings::T
     return setup;
 }
 
-std::array<bool, numFormats> findPresentBundles (const InstallerSetup& setup)
-{
-    std::array<bool, numFormats> present {};
-
-    for (int i = 0; i < numFormats; ++i)
-        present[(size_t) i] = getBundlePath (setup.installFolders[(size_t) i], setup.productName, i).exists();
-
-    return present;
-}
-
 InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust trust)
 {
     auto setup = getDefaultSetup (locations);

@@ -85,9 +85,6 @@ InstallerSetup startInstaller (const SystemLocations& locations, Settings::Trust
     file is only read (never written, no folder made) and nothing is repaired. */
 InstallerSetup readInstallerSetup (const SystemLocations& locations, Settings::Trust trust = Settings::getProcessTrust());
 
-/** Which formats have a bundle in their install folder now. */
-std::array<bool, numFormats> findPresentBundles (const InstallerSetup& setup);
-
 //==============================================================================
 /** A plug-in archive carried by the program: its bytes and size. */
 struct CarriedArchive

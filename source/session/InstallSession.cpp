@@ -82,6 +82,17 @@ FormatsSnapshot InstallSession::getSnapshot() const
     return snapshot;
 }
 
+std::array<bool, numFormats> InstallSession::getPresentFormats() const
+{
+    const auto latest = getSnapshot();
+    std::array<bool, numFormats> present {};
+
+    for (int i = 0; i < numFormats; ++i)
+        present[(size_t) i] = latest.isPresent (i);
+
+    return present;
+}
+
 void InstallSession::keep (const FormatsSnapshot& taken)
 {
     {

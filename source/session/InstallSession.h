@@ -75,6 +75,9 @@ public:
     /** The latest snapshot; reads no file. */
     FormatsSnapshot getSnapshot() const;
 
+    /** Which formats have a bundle in their folder, by the latest snapshot. */
+    std::array<bool, numFormats> getPresentFormats() const;
+
     /** Has the looker take a fresh snapshot soon; requests before it starts are one. */
     void lookSoon();
 

@@ -64,8 +64,7 @@ MainComponent::MainComponent (const SystemLocations& locations)
 
     // The session made every start's start-up and first look at the disk, before the window
     // shows; afterwards it looks on threads of its own.
-    for (int i = 0; i < numFormats; ++i)
-        selected[(size_t) i] = snapshot.isPresent (i);
+    selected = session->getPresentFormats();
 
     for (const auto& control : mainControls)
         describe (getControl (control.name), control);
