@@ -70,6 +70,7 @@ SystemLocations SystemLocations::fromSystem()
 
     locations.commonApplicationData = juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
     locations.temporaryFolder = juce::File::getSpecialLocation (juce::File::tempDirectory);
-    locations.hostFolders = findHostFolders();
+    // The profiles and homes are read only by a start that looks for other copies.
+    locations.findsHostFolders = true;
     return locations;
 }

@@ -72,6 +72,8 @@ struct SystemLocations
     juce::File temporaryFolder;
     juce::File keptCopyFolder; // where the installer keeps its own copy for Installed apps; none: no entry
     HostFolders hostFolders;   // where plug-in hosts look for other copies; none: no search
+    bool findsHostFolders = false; // this machine's host folders are found when first needed (after
+                                   // a run, on --verify), in place of hostFolders
 
     /** The real locations of this machine. On Windows the install folders are the fixed system
         plug-in folders on drive C:; on Linux they are ~/.vst3, ~/.clap and ~/.aax. */

@@ -176,7 +176,7 @@ bool InstallSession::start (const std::array<bool, numFormats>& formats, bool un
                               finished = {};
                               finished.report = ::runFormats (formats, uninstall, setup.installFolders, setup.productName,
                                                                getCarriedArchives(), runProgress);
-                              ::findOtherCopies (finished.report, setup.productName, locations.hostFolders);
+                              ::findOtherCopies (finished.report, setup.productName, getHostFolders());
 
                               // The entry in Installed apps follows what is now on the disk; when it
                               // cannot, the run stands all the same.
@@ -236,5 +236,12 @@ juce::Array<OtherCopy> InstallSession::findOtherCopies (int formatIndex) const
 {
     const auto& folder = setup.installFolders[(size_t) formatIndex];
     return ::findOtherCopies (formatIndex, getBundlePath (folder, setup.productName, formatIndex), setup.productName,
-                              locations.hostFolders[(size_t) formatIndex]);
+                              getHostFolders()[(size_t) formatIndex]);
+}
+
+const HostFolders& InstallSession::getHostFolders() const
+{
+    // Found once, by the first run or check that needs them, never by a start that does not.
+    std::call_once (hostFoldersFound, [this] { hostFolders = locations.findsHostFolders ? findHostFolders() : locations.hostFolders; });
+    return hostFolders;
 }

@@ -121,6 +121,7 @@ public:
 
 private:
     FormatsSnapshot look() const;
+    const HostFolders& getHostFolders() const;
     void keepLooking();
     void keep (const FormatsSnapshot& taken);
     void tell (void (Listener::*change)());
@@ -145,6 +146,9 @@ private:
     SessionOutcome finished; // written by the worker, read after it was joined
 
     std::thread looker;
+
+    mutable std::once_flag hostFoldersFound;
+    mutable HostFolders hostFolders;
 
     JUCE_DECLARE_NON_COPYABLE (InstallSession)
 };
