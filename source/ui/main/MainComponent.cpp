@@ -2,8 +2,8 @@
 // modifier keys, and the keyboard and screen readers.
 #include "ui/main/MainComponent.h"
 
-#include "engine/OtherCopies.h"
 #include "engine/OwnLeftover.h"
+#include "ui/main/MainHints.h"
 #include "ui/main/RunTexts.h"
 #include "ui/main/ShutdownBlock.h"
 #include "ui/widgets/AddressNotice.h"
@@ -377,39 +377,11 @@ void MainComponent::paint (juce::Graphics& g)
 // Clicks, hover hints and the modifier keys.
 std::optional<juce::String> MainComponent::getHintText (const juce::String& name) const
 {
-    const auto* control = findMainControl (name);
+    // A row's as it shows: the session's latest look at the disk.
+    if (const auto* control = findMainControl (name))
+        return MainHints::getHint (*control, runReport, isBundlePresent (control->index), productVersion);
 
-    if (control == nullptr)
-        return std::nullopt;
-
-    if (control->action == ControlAction::toggleFormat)
-    {
-        // As the row shows it: the session's latest look at the disk.
-        if (isBundlePresent (control->index))
-            return "Select to update " + name + " to " + productVersion;
-
-        return "Select to install " + name;
-    }
-
-    if (control->hint == nullptr)
-        return std::nullopt;
-
-    // A result line's holders and other copies, in full where its painted line is cut short.
-    if (control->action == ControlAction::showInFolder || control->action == ControlAction::retryFormat)
-        if (const auto notes = getResultNotes (control->index); ! notes.isEmpty())
-            return notes.joinIntoString (" ") + " " + control->hint;
-
-    if (control->action == ControlAction::showOtherCopy)
-    {
-        juce::StringArray copies;
-
-        for (const auto& copy : RunTexts::getOtherCopies (runReport))
-            copies.add (describeOtherCopy (copy));
-
-        return copies.joinIntoString (" ") + " " + control->hint;
-    }
-
-    return juce::String (control->hint);
+    return std::nullopt;
 }
 
 void MainComponent::buttonClicked (juce::Button* button)
