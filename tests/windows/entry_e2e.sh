@@ -91,9 +91,16 @@ run() {
 }
 
 # value NAME: the entry's value as wine reg query prints it ("0x..." for a number); fails without.
+# Wine's reg tool has once printed nothing for a value that the next call printed (seen in CI right
+# after a fresh prefix): a value is read up to three times before it counts as missing.
 value() {
-    "$wine" reg query "$key" /v "$1" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^    $1    REG_[A-Z_]*    //p" | grep . \
-        || fail "the entry has no value $1"
+    local tries
+    for tries in 1 2 3; do
+        "$wine" reg query "$key" /v "$1" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^    $1    REG_[A-Z_]*    //p" | grep . \
+            && return 0
+        sleep 1
+    done
+    fail "the entry has no value $1"
 }
 
 has_entry() { "$wine" reg query "$key" </dev/null >/dev/null 2>&1; }
