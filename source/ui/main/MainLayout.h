@@ -14,6 +14,12 @@ namespace MainLayout
         float x, baseline;
     };
 
+    /** A single line of text on its baseline; it sits on whole pixels, truncated toward zero. */
+    inline void drawSingleLine (juce::Graphics& g, const juce::String& text, UnitPoint p, float unit)
+    {
+        g.drawSingleLineText (text, (int) (p.x * unit), (int) (p.baseline * unit), juce::Justification::left);
+    }
+
     // The header: the top bar, the title with its version line, the maker's logo, and the product
     // line with the application's version at the right.
     constexpr float topBarHeight = 1.0f;

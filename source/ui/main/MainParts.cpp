@@ -38,12 +38,6 @@ namespace
     {
         child.setBounds (r.toPixels (u));
     }
-
-    void drawSingleLine (juce::Graphics& g, const juce::String& text, UnitPoint p, float u)
-    {
-        // Single-line texts sit on whole pixels, truncated toward zero.
-        g.drawSingleLineText (text, (int) (p.x * u), (int) (p.baseline * u), juce::Justification::left);
-    }
 } // namespace
 
 MainParts::MainParts (juce::Component& ownerToFill, juce::Button::Listener& listener, const juce::String& productName,

@@ -10,12 +10,6 @@ using namespace MainLayout;
 
 namespace
 {
-    void drawSingleLine (juce::Graphics& g, const juce::String& text, UnitPoint p, float u)
-    {
-        // Single-line texts sit on whole pixels, truncated toward zero.
-        g.drawSingleLineText (text, (int) (p.x * u), (int) (p.baseline * u), juce::Justification::left);
-    }
-
     juce::Colour getRowColour (InstallState state, bool hovered)
     {
         switch (state)

@@ -263,6 +263,25 @@ TEST_F (MainComponentPaintTest, showsTheWarningPictureAndFailureLinesAfterAFaile
     EXPECT_TRUE (hasColourAt (image, 466, 136, Palette::black)) << "no SELECT ALL";
 }
 
+TEST_F (MainComponentPaintTest, aFourthLineForTheOtherCopiesRunsOnBelowTheBandAndThePictureMakesRoom)
+{
+    MainComponent component (locations);
+    auto report = failedReport();
+    report.outcomes.getReference (1).otherCopies.add ({ 1, folder / "elsewhere/Morvane4.clap", "4.0.1.0" });
+    component.finishRun (report);
+    const auto image = snapshotOf (component);
+
+    // At u = 6 the band ends at 238.8 and a line is 21.6 high: the fourth line is 238.8 to 260.4.
+    const juce::Rectangle<int> fourthLine { 24, 241, 420, 18 };
+    EXPECT_GT (snapshot::countNear (image, fourthLine, Palette::grey, 10), 20) << "the other copies' line";
+    EXPECT_EQ (snapshot::countNear (image, resultIconBox.withHeight (21), orange, 10), 0) << "the picture starts below it";
+    EXPECT_GT (snapshot::countNear (image, resultIconBox.withTrimmedTop (22), orange, 10), 200);
+
+    const auto& show = component.getControl ("SHOW_COPIES");
+    EXPECT_TRUE (show.isVisible());
+    EXPECT_EQ (show.getBounds().getCentreY(), 250);
+}
+
 TEST_F (MainComponentPaintTest, leavesTheInstallIconInItsColourAfterTheGreenSuccessMark)
 {
     MainComponent component (locations);
